@@ -1,0 +1,118 @@
+#include "probe/CPlatformFacts.h"
+
+#include "ovlib/CUniqueHandle.h"
+#include "ovlib/ProcAddress.h"
+
+#include <cstddef>
+
+BOOL CPlatformFacts::m_bInitialized;
+DWORD CPlatformFacts::m_dwPlatformFlags;
+WORD CPlatformFacts::m_wServicePackMajor;
+WORD CPlatformFacts::m_wServicePackMinor;
+BOOL CPlatformFacts::m_bServer;
+BOOL CPlatformFacts::m_bWow64;
+BOOL CPlatformFacts::m_bTerminalServices;
+BOOL CPlatformFacts::m_bActiveSession;
+BOOL CPlatformFacts::m_bAdministrator;
+
+namespace {
+
+struct VersionBit {
+    DWORD major;
+    DWORD minor;
+    DWORD bit;
+};
+
+constexpr VersionBit kNtVersions[] = {
+    {3, 51, 0x0001}, {4, 0, 0x0002}, {5, 0, 0x0004}, {5, 1, 0x0008}, {5, 2, 0x0010}, {6, 0, 0x0020},
+};
+constexpr VersionBit k9xVersions[] = {{4, 0, 0x0001}, {4, 10, 0x0002}, {4, 90, 0x0004}};
+
+template <std::size_t N>
+DWORD VersionBitOf(const VersionBit (&table)[N], const OSVERSIONINFOW& version)
+{
+    for (const VersionBit& row : table) {
+        if (row.major == version.dwMajorVersion && row.minor == version.dwMinorVersion)
+            return row.bit;
+    }
+    return 0;
+}
+
+} // namespace
+
+DWORD CPlatformFacts::FlagsFor(const OSVERSIONINFOW& version)
+{
+    switch (version.dwPlatformId) {
+    case VER_PLATFORM_WIN32_NT:
+        return PLATFORM_NT | VersionBitOf(kNtVersions, version);
+    case VER_PLATFORM_WIN32_WINDOWS:
+        return PLATFORM_9X | VersionBitOf(k9xVersions, version);
+    default:
+        return 0;
+    }
+}
+
+void CPlatformFacts::Initialize()
+{
+    if (m_bInitialized)
+        return;
+    DWORD major = 0;
+    DWORD minor = 0;
+    ReadPlatformFlags(major, minor);
+    ReadServicePack();
+    ReadWow64();
+    m_bInitialized = TRUE;
+}
+
+void CPlatformFacts::ReadPlatformFlags(DWORD& major, DWORD& minor)
+{
+    OSVERSIONINFOW version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    if (!GetVersionExW(&version))
+        return;
+    m_dwPlatformFlags |= FlagsFor(version);
+    major = version.dwMajorVersion;
+    minor = version.dwMinorVersion;
+}
+
+// Only NT 4.0 and the later listed versions have a service pack worth reading.
+void CPlatformFacts::ReadServicePack()
+{
+    if (!IsAtLeast(0xFFFF, 2, 0, 0))
+        return;
+    OSVERSIONINFOEXW version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version)))
+        return;
+    m_wServicePackMajor = version.wServicePackMajor;
+    m_wServicePackMinor = version.wServicePackMinor;
+    if (version.wProductType != VER_NT_WORKSTATION)
+        m_bServer = TRUE;
+}
+
+void CPlatformFacts::ReadWow64()
+{
+    ovLib::CLibrary kernel(LoadLibraryW(L"KERNEL32"));
+    if (!kernel)
+        return;
+    using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+    auto isWow64Process = ovLib::ProcAddress<IsWow64ProcessFn>(kernel.get(), "IsWow64Process");
+    if (isWow64Process && isWow64Process(GetCurrentProcess(), &m_bWow64) != 1)
+        m_bWow64 = FALSE;
+}
+
+BOOL CPlatformFacts::IsAtLeast(DWORD win9xMask, DWORD ntMask, WORD spMajor, WORD spMinor) const
+{
+    const DWORD flags = m_dwPlatformFlags;
+    if (!(flags & PLATFORM_NT)) {
+        if (!(flags & PLATFORM_9X))
+            return FALSE;
+        return (win9xMask | PLATFORM_9X) <= flags;
+    }
+    const DWORD requested = ntMask | PLATFORM_NT;
+    if (requested != flags)
+        return requested < flags;
+    if (spMajor != m_wServicePackMajor)
+        return spMajor < m_wServicePackMajor;
+    return spMinor <= m_wServicePackMinor;
+}

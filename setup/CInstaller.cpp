@@ -1,0 +1,112 @@
+#include "setup/CInstaller.h"
+
+#include "ovlib/CCatchInfo.h"
+#include "ovlib/CStringConvert.h"
+#include "ovlib/CUniqueHandle.h"
+#include "probe/CPlatformFacts.h"
+#include "setup/RunProcessAndWait.h"
+#include "trace/Trace.h"
+
+namespace {
+
+constexpr wchar_t kPayloadName[] = L"qvltgl.exe";
+constexpr wchar_t kPayloadType[] = L"BIN";
+
+void ShowError(const wchar_t* text)
+{
+    MessageBoxW(nullptr, text, L"error", MB_OK);
+}
+
+// Only NT 6.0 (any service pack) is a target; no 9x version qualifies.
+bool IsSupportedPlatform(CPlatformFacts& facts)
+{
+    return facts.IsAtLeast(0xFFFF, 0x20, 0, 0);
+}
+
+// False when there is no temporary folder or it does not fit MAX_PATH: an
+// unfilled buffer would send the payload to an undefined place.
+bool GetTempFolder(wchar_t (&folder)[MAX_PATH])
+{
+    const DWORD length = GetTempPathW(MAX_PATH, folder);
+    return length != 0 && length < MAX_PATH;
+}
+
+} // namespace
+
+bool CInstaller::Install(const wchar_t* commandLineTail, DWORD& exitCode)
+{
+    exitCode = kSetupFailed;
+
+    CPlatformFacts facts;
+    if (!IsSupportedPlatform(facts)) {
+        exitCode = 0;
+        return false;
+    }
+
+    wchar_t tempFolder[MAX_PATH];
+    if (!GetTempFolder(tempFolder)) {
+        TraceError(L"CInstaller::Install(74) : Failed to GetTempPath");
+        return false;
+    }
+    ovLib::CWideString payloadPath;
+    const bool pathBuilt =
+        ovLib::CCatchInfo::Run(OVLIB_CATCH_SITE(L"CInstaller::Install(80)"),
+                               [&] { payloadPath = tempFolder; }) &&
+        ovLib::CStringConvert::AppendPath(payloadPath, kPayloadName);
+    if (!pathBuilt)
+        return false;
+
+    const WORD id = facts.IsUnderWow64() ? kPayload64 : kPayload32;
+    if (!ExtractResource(id, kPayloadType, payloadPath, nullptr))
+        return false;
+
+    DWORD payloadExitCode = 0;
+    const HRESULT status = RunProcessAndWait(payloadPath, commandLineTail, payloadExitCode);
+    DeleteFileW(payloadPath);
+    if (status != S_OK) {
+        TraceError(L"CInstaller::Install(97) : RunProcessAndWait() != S_OK, 0x%08X", status);
+        return false;
+    }
+    exitCode = payloadExitCode;
+    return true;
+}
+
+bool CInstaller::ExtractResource(WORD id, const wchar_t* type, const wchar_t* path, HMODULE module)
+{
+    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), type);
+    if (!resource) {
+        ShowError(L"Find res failed");
+        return false;
+    }
+    const DWORD size = SizeofResource(module, resource);
+    if (size == 0) {
+        ShowError(L"size is 0");
+        return false;
+    }
+    ovLib::CLoadedResource loaded(LoadResource(module, resource));
+    if (!loaded) {
+        ShowError(L"Load res failed");
+        return false;
+    }
+    const void* bytes = LockResource(loaded.get());
+    if (!bytes) {
+        ShowError(L"lock res failed");
+        return false;
+    }
+    // Others may read the file meanwhile, but not change or delete it.
+    ovLib::CFileHandle file(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        ShowError(L"create file");
+        return false;
+    }
+    DWORD written = 0;
+    if (!WriteFile(file.get(), bytes, size, &written, nullptr) || written != size) {
+        ShowError(L"write file");
+        file.reset();
+        loaded.reset();
+        DeleteFileW(path);
+        return false;
+    }
+    return true;  // the file is closed before the resource is freed
+}

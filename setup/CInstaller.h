@@ -1,0 +1,21 @@
+#pragma once
+#include <windows.h>
+
+// Setup's whole job: check the platform, write the matching payload to the
+// temporary folder, run it with Setup's command-line tail, delete it.
+class CInstaller {
+public:
+    // Setup failed before its payload ran (or the payload could not be started).
+    static constexpr DWORD kSetupFailed = 9000;
+    static constexpr WORD kPayload32 = 145;
+    static constexpr WORD kPayload64 = 146;
+
+    // exitCode: 0 when the platform test fails, kSetupFailed on a failure,
+    // otherwise the payload's own exit code. True when the payload ran.
+    bool Install(const wchar_t* commandLineTail, DWORD& exitCode);
+
+    // Writes resource id of the given type from module (null: the executable)
+    // to path, in one write from the mapped resource. Every failure shows one
+    // message box and leaves no file of this call behind.
+    bool ExtractResource(WORD id, const wchar_t* type, const wchar_t* path, HMODULE module);
+};

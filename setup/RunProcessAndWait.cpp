@@ -1,0 +1,80 @@
+#include "setup/RunProcessAndWait.h"
+
+#include "ovlib/CUniqueHandle.h"
+
+#include <shlwapi.h>
+
+#include <cwchar>
+#include <memory>
+#include <new>
+
+namespace {
+
+constexpr DWORD kWaitSliceMs = 100;
+
+void DispatchQueuedMessages()
+{
+    MSG msg = {};
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// A quit message is dispatched like any other: only the child's end stops the wait.
+void WaitServicingMessages(HANDLE process)
+{
+    while (WaitForSingleObject(process, kWaitSliceMs) == WAIT_TIMEOUT)
+        DispatchQueuedMessages();
+}
+
+} // namespace
+
+HRESULT RunProcessAndWait(const wchar_t* programPath, const wchar_t* arguments, DWORD& exitCode)
+{
+    if (!programPath || !arguments)
+        return E_FAIL;
+
+    // Never truncate: a cut path would start some other program.
+    wchar_t quotedPath[MAX_PATH];
+    const std::size_t pathLength = std::wcslen(programPath);
+    if (pathLength >= MAX_PATH)
+        return E_FAIL;
+    std::wmemcpy(quotedPath, programPath, pathLength + 1);
+    PathQuoteSpacesW(quotedPath);
+
+    const std::size_t quotedLength = std::wcslen(quotedPath);
+    const std::size_t argumentsLength = std::wcslen(arguments);
+    const std::size_t capacity = argumentsLength + quotedLength + 5;
+    std::unique_ptr<wchar_t[]> commandLine(new (std::nothrow) wchar_t[capacity]);
+    if (!commandLine)
+        return E_FAIL;
+
+    wchar_t* end = commandLine.get();
+    if (quotedLength > 0) {
+        end = std::wmemcpy(end, quotedPath, quotedLength) + quotedLength;
+        *end++ = L' ';
+    }
+    std::wmemcpy(end, arguments, argumentsLength + 1);
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, commandLine.get(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+        const DWORD error = GetLastError();
+        return error ? static_cast<HRESULT>(error) : E_FAIL;  // a failed start never reads as S_OK
+    }
+
+    ovLib::CKernelHandle process(info.hProcess);
+    ovLib::CKernelHandle thread(info.hThread);
+    WaitServicingMessages(process.get());
+
+    DWORD childExitCode = 0;
+    if (GetExitCodeProcess(process.get(), &childExitCode))
+        exitCode = childExitCode;
+
+    process.reset();
+    thread.reset();
+    return S_OK;
+}
