@@ -11,7 +11,8 @@ function(setup_executable target out_dir payload_x86 payload_x64)
   set_source_files_properties(${rc} PROPERTIES
     OBJECT_DEPENDS "${payload_x86};${payload_x64};${SETUP_MANIFEST}")
 
-  add_executable(${target} WIN32 ${PROJECT_SOURCE_DIR}/setup/WinMain.cpp ${rc})
+  add_executable(${target} WIN32 ${PROJECT_SOURCE_DIR}/setup/WinMain.cpp
+                 ${PROJECT_SOURCE_DIR}/setup/TerminateHandler.cpp ${rc})
   set_target_properties(${target} PROPERTIES OUTPUT_NAME Setup RUNTIME_OUTPUT_DIRECTORY ${out_dir})
   target_link_libraries(${target} PRIVATE setupcore)
   win_program(${target} UNICODE_ENTRY)
