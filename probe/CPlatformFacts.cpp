@@ -2,6 +2,8 @@
 
 #include "ovlib/CUniqueHandle.h"
 #include "ovlib/ProcAddress.h"
+#include "probe/CInstallerLog.h"
+#include "probe/CVersionCache.h"
 
 #include <cstddef>
 
@@ -56,12 +58,36 @@ void CPlatformFacts::Initialize()
 {
     if (m_bInitialized)
         return;
+    CVersionCache cache;
+    m_bTerminalServices = CVersionCache::HasTerminalServices();
+    m_bActiveSession = CVersionCache::IsInActiveSession();
+    m_bAdministrator = CVersionCache::IsCurrentUserAdmin();
+
     DWORD major = 0;
     DWORD minor = 0;
     ReadPlatformFlags(major, minor);
     ReadServicePack();
     ReadWow64();
     m_bInitialized = TRUE;
+
+    CInstallerLog log;
+    WriteReport(log, major, minor);
+}
+
+void CPlatformFacts::WriteReport(CInstallerLog& log, DWORD major, DWORD minor)
+{
+    const bool nt = (m_dwPlatformFlags & PLATFORM_NT) != 0;
+    log.Write(L"OS Info: %s %d.%d (%x)", nt ? L"NT" : L"9x", major, minor, m_dwPlatformFlags);
+    if (m_bServer)
+        log.Write(L"NT Server");
+    if (m_wServicePackMajor || m_wServicePackMinor)
+        log.Write(L"Service Pack: %d.%d", m_wServicePackMajor, m_wServicePackMinor);
+    if (m_bTerminalServices)
+        log.Write(L"Terminal Services are installed");
+    if (m_bTerminalServices && m_bActiveSession)
+        log.Write(L"In Active Session");
+    if (nt && m_bAdministrator)
+        log.Write(L"Current User is Administrator");
 }
 
 void CPlatformFacts::ReadPlatformFlags(DWORD& major, DWORD& minor)

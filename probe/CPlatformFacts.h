@@ -1,9 +1,11 @@
 #pragma once
 #include <windows.h>
 
+class CInstallerLog;
+
 // The facts about the running Windows on which the installer decides. They are
-// gathered once per process, by the first construction; every instance reads
-// the same process-wide record.
+// gathered once per process, by the first construction, which also reports
+// them to the installer log; every instance reads the same process-wide record.
 class CPlatformFacts {
 public:
     static constexpr DWORD PLATFORM_9X = 0x1000;
@@ -27,6 +29,7 @@ private:
     void ReadPlatformFlags(DWORD& major, DWORD& minor);
     void ReadServicePack();
     void ReadWow64();
+    void WriteReport(CInstallerLog& log, DWORD major, DWORD minor);
 
     static BOOL m_bInitialized;
     static DWORD m_dwPlatformFlags;
