@@ -12,7 +12,8 @@ class CUniqueHandle {
 public:
     using Type = typename Traits::Type;
 
-    CUniqueHandle() noexcept = default;
+    // constexpr where the empty value is, so that a holder can be constant-initialized.
+    constexpr CUniqueHandle() noexcept = default;
     explicit CUniqueHandle(Type value) noexcept : m_value(value) {}
     CUniqueHandle(const CUniqueHandle&) = delete;
     CUniqueHandle& operator=(const CUniqueHandle&) = delete;
@@ -52,7 +53,7 @@ private:
 
 struct CKernelHandleTraits {
     using Type = HANDLE;
-    static Type Empty() noexcept { return nullptr; }
+    static constexpr Type Empty() noexcept { return nullptr; }
     static void Release(Type h) noexcept { CloseHandle(h); }
 };
 
@@ -64,31 +65,31 @@ struct CFileHandleTraits {
 
 struct CLibraryTraits {
     using Type = HMODULE;
-    static Type Empty() noexcept { return nullptr; }
+    static constexpr Type Empty() noexcept { return nullptr; }
     static void Release(Type h) noexcept { FreeLibrary(h); }
 };
 
 struct CRegKeyTraits {
     using Type = HKEY;
-    static Type Empty() noexcept { return nullptr; }
+    static constexpr Type Empty() noexcept { return nullptr; }
     static void Release(Type h) noexcept { RegCloseKey(h); }
 };
 
 struct CLocalMemoryTraits {
     using Type = HLOCAL;
-    static Type Empty() noexcept { return nullptr; }
+    static constexpr Type Empty() noexcept { return nullptr; }
     static void Release(Type h) noexcept { LocalFree(h); }
 };
 
 struct CResourceTraits {
     using Type = HGLOBAL;
-    static Type Empty() noexcept { return nullptr; }
+    static constexpr Type Empty() noexcept { return nullptr; }
     static void Release(Type h) noexcept { FreeResource(h); }
 };
 
 struct CSidTraits {
     using Type = PSID;
-    static Type Empty() noexcept { return nullptr; }
+    static constexpr Type Empty() noexcept { return nullptr; }
     static void Release(Type h) noexcept { FreeSid(h); }
 };
 

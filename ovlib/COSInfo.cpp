@@ -1,0 +1,59 @@
+#include "ovlib/COSInfo.h"
+
+#include "trace/Trace.h"
+
+namespace ovLib {
+
+OSVERSIONINFOEXW COSInfo::OSVersion;
+SYSTEM_INFO COSInfo::SystemInfo;
+bool COSInfo::isWin64;
+bool COSInfo::isWin64Known;
+bool COSInfo::initialized;
+
+bool COSInfo::InitializeOSInfo() noexcept
+{
+    if (initialized)
+        return true;
+
+    ZeroMemory(&OSVersion, sizeof(OSVersion));
+    OSVersion.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXW);
+    auto* version = reinterpret_cast<OSVERSIONINFOW*>(&OSVersion);
+    if (!GetVersionExW(version)) {
+        // Systems before the extended record know only the plain one.
+        OSVersion.dwOSVersionInfoSize = sizeof(OSVERSIONINFOW);
+        if (!GetVersionExW(version))
+            TraceError(L"ovLib::COSInfo::InitializeOSInfo(1124) : GetVersionEx() == FALSE, 0x%08X",
+                       GetLastError());
+    }
+
+    ZeroMemory(&SystemInfo, sizeof(SystemInfo));
+    GetSystemInfo(&SystemInfo);
+
+    initialized = true;
+    return true;
+}
+
+bool COSInfo::IsWin64() noexcept
+{
+    if (isWin64Known)
+        return isWin64;
+
+    if (!m_Kernel.IsLoaded() && !m_Kernel.Create()) {
+        TraceError(L"ovLib::COSInfo::IsWin64(123) : m_Kernel.Create() == false\n");
+        return false;
+    }
+
+    BOOL wow64 = FALSE;
+    if (m_Kernel.IsWow64Process && !m_Kernel.IsWow64Process(GetCurrentProcess(), &wow64)) {
+        TraceError(L"ovLib::COSInfo::IsWin64(132) : m_Kernel.IsWow64Process() == FALSE, 0x%08X\n",
+                   GetLastError());
+        isWin64 = false;
+        isWin64Known = true;
+        return false;
+    }
+    isWin64 = wow64 == 1;
+    isWin64Known = true;
+    return isWin64;
+}
+
+} // namespace ovLib
