@@ -26,4 +26,7 @@ public:
     static CKernel m_Kernel;
 };
 
+// The snapshot's result, taken at start-up (setup/ProcessObjects.cpp).
+extern bool g_bOSInfoInitialized;
+
 } // namespace ovLib

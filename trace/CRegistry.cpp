@@ -45,7 +45,8 @@ bool CRegistry::GetString(const wchar_t* name, CWideString& out) noexcept
         return false;
     }
     if (size % sizeof(wchar_t) != 0) {
-        TraceError(L"ovLib::CRegistry::GetString(277) : dwSize % sizeof(TCHAR) != 0\n");
+        // The message is a format: its percent sign is doubled.
+        TraceError(L"ovLib::CRegistry::GetString(277) : dwSize %% sizeof(TCHAR) != 0\n");
         m_lError = ERROR_INVALID_DATA;
         return false;
     }
