@@ -51,23 +51,25 @@ public:
     }
 
 private:
-    void Remove() const
+    void Remove() const { RemoveTree(m_path); }
+
+    static void RemoveTree(const std::wstring& path)
     {
         WIN32_FIND_DATAW found;
-        const HANDLE search = FindFirstFileW((m_path + L"\\*").c_str(), &found);
+        const HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
         if (search != INVALID_HANDLE_VALUE) {
             do {
                 const std::wstring name = found.cFileName;
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    if (name != L"." && name != L"..")
-                        RemoveDirectoryW(File(name).c_str());
-                } else {
-                    DeleteFileW(File(name).c_str());
-                }
+                if (name == L"." || name == L"..")
+                    continue;
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    RemoveTree(path + L"\\" + name);
+                else
+                    DeleteFileW((path + L"\\" + name).c_str());
             } while (FindNextFileW(search, &found));
             FindClose(search);
         }
-        RemoveDirectoryW(m_path.c_str());
+        RemoveDirectoryW(path.c_str());
     }
 
     std::wstring m_path;
@@ -167,7 +169,8 @@ INSTANTIATE_TEST_SUITE_P(Names, FileNameTest,
 
 TEST_F(TraceFileTest, ExistingFileIsAppendedToWithoutASecondMark)
 {
-    const std::string before = Utf16(L"earlier\r\n", true);
+    // Without a mark of its own: a second mark written at the start would show.
+    const std::string before = Utf16(L"earlier\r\n");
     {
         const HANDLE file = CreateFileW(folder.File(L"Setup.log").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_NORMAL, nullptr);

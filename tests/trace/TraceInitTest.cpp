@@ -1,6 +1,8 @@
 #include "trace/CRegDebugOutput.h"
 #include "trace/Trace.h"
+#include "tests/ovlib/CAllocationFailure.h"
 #include "tests/support/CTraceCapture.h"
+#include "tests/trace/TraceOptionsFor.h"
 #include "tests/trace/CDebugKeyRedirect.h"
 #include "tests/trace/CFixedIdentity.h"
 
@@ -162,5 +164,68 @@ TEST_P(TraceLockTest, WritesOnlyWithALock)
 INSTANTIATE_TEST_SUITE_P(Locks, TraceLockTest, testing::Bool(), [](const testing::TestParamInfo<bool>& info) {
     return info.param ? std::string("Created") : std::string("NotCreated");
 });
+
+// A module name that is empty, given so or lost to a lack of memory, is filled
+// from the program's file name; without a program path it stays empty and the
+// module prefix is left out.
+bool g_failProgramPath = false;
+CImportHook* g_programPathHook = nullptr;
+
+DWORD WINAPI FakeGetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size)
+{
+    if (g_failProgramPath) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    using GetModuleFileNameFn = DWORD(WINAPI*)(HMODULE, LPWSTR, DWORD);
+    return g_programPathHook->Original<GetModuleFileNameFn>()(module, buffer, size);
+}
+
+struct ModuleNameCase {
+    const char* name;
+    const wchar_t* moduleName;
+    bool nameNotStored;
+    bool noProgramPath;
+    const wchar_t* line;
+};
+
+// Readable in the list of tests instead of a byte dump.
+void PrintTo(const ModuleNameCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class ModuleNameTest : public TraceInitTest, public testing::WithParamInterface<ModuleNameCase> {
+protected:
+    void SetUp() override { g_programPathHook = &hook; }
+    void TearDown() override { g_failProgramPath = false; }
+
+    testing_support::CAllocationFailure allocation;
+    CImportHook hook{"kernel32.dll", "GetModuleFileNameW", reinterpret_cast<const void*>(&FakeGetModuleFileNameW)};
+};
+
+TEST_P(ModuleNameTest, PrefixesTheNameInForce)
+{
+    const ModuleNameCase& c = GetParam();
+    if (c.nameNotStored)
+        allocation.Arm(testing_support::CAllocationFailure::Call::HeapAlloc);
+    CRegDebugOutput output(c.moduleName);
+    EXPECT_EQ(c.nameNotStored, allocation.Failed());
+    g_failProgramPath = c.noProgramPath;
+
+    ovQvl::CDebugOptions options = testing_support::PlainOptions();
+    options.DebugOutput.PrependModuleName = 1;
+    output.ApplyOptions(options);
+    EmitError(output, L"text");
+    EXPECT_THAT(trace.Lines(), ElementsAre(c.line));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, ModuleNameTest,
+    testing::Values(ModuleNameCase{"Given", L"Setup", false, false, L"Setup : text"},
+                    ModuleNameCase{"FromProgram", L"", false, false, L"trace_tests : text"},
+                    ModuleNameCase{"NotStored", L"Setup", true, false, L"trace_tests : text"},
+                    ModuleNameCase{"NoProgramPath", L"", false, true, L"text"}),
+    [](const testing::TestParamInfo<ModuleNameCase>& info) { return std::string(info.param.name); });
 
 } // namespace
