@@ -114,20 +114,19 @@ bool CDebugOutput::OpenFile() noexcept
         return false;
     }
 
-    ovLib::CFileHandle file(
+    m_hLogFile.reset(
         CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     // OPEN_ALWAYS leaves ERROR_ALREADY_EXISTS for a file that was there.
     const bool created = GetLastError() == ERROR_SUCCESS;
-    if (file) {
-        if (created) {
-            static const BYTE kByteOrderMark[] = {0xFF, 0xFE};
-            DWORD written = 0;
-            WriteFile(file.get(), kByteOrderMark, sizeof(kByteOrderMark), &written, nullptr);
-        }
-        SetFilePointer(file.get(), 0, nullptr, FILE_END);
+    if (!m_hLogFile)
+        return false;
+    if (created) {
+        static const BYTE kByteOrderMark[] = {0xFF, 0xFE};
+        DWORD written = 0;
+        WriteFile(m_hLogFile.get(), kByteOrderMark, sizeof(kByteOrderMark), &written, nullptr);
     }
-    m_hLogFile.reset(file.release());
-    return m_hLogFile.valid();
+    SetFilePointer(m_hLogFile.get(), 0, nullptr, FILE_END);
+    return true;
 }
 
 bool CDebugOutput::FillDefaults() noexcept
