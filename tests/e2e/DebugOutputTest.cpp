@@ -1,0 +1,41 @@
+#include "tests/e2e/CSetupRun.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct DebugCase {
+    const char* name;
+    winRun::DebugMode mode;
+    bool bSeesPayload;  // the payload is Setup's child, not Setup itself
+};
+
+class SetupUnderDebugger : public testing::TestWithParam<DebugCase> {};
+
+TEST_P(SetupUnderDebugger, SeesThePayloadOnlyAsAProcessTree)
+{
+    CSetupRun run;
+    run.SetDebugMode(GetParam().mode);
+    run.SetEnvironment(L"E2E_DEBUG_TEXT", L"payload says hello\n");
+    run.SetPayloadExitCode(0xC0000005);
+    const CSetupResult result = run.Run(L"/status");
+
+    ASSERT_TRUE(result.report) << "the payload did not run";
+    EXPECT_EQ(0xC0000005u, result.dwExitCode);
+    std::vector<std::wstring> texts;
+    for (const winRun::CDebugString& line : result.debugStrings)
+        texts.push_back(line.text);
+    const std::vector<std::wstring> expected =
+        GetParam().bSeesPayload ? std::vector<std::wstring>{L"payload says hello\n", L"narrow 145"}
+                                : std::vector<std::wstring>{};
+    // With the trace switched off Setup itself writes nothing.
+    EXPECT_EQ(expected, texts);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, SetupUnderDebugger,
+    testing::Values(DebugCase{"ThisProcess", winRun::DebugMode::ThisProcess, false},
+                    DebugCase{"ProcessTree", winRun::DebugMode::ProcessTree, true}),
+    [](const testing::TestParamInfo<DebugCase>& info) { return std::string(info.param.name); });
+
+} // namespace

@@ -1,0 +1,71 @@
+#include "tests/e2e/CSetupRun.h"
+
+#include "tests/e2e/CHeldFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+constexpr DWORD kSetupFailed = 9000;
+
+struct UnusableCase {
+    const char* name;
+    std::wstring (*folder)(const CSetupRun& run);
+};
+
+class UnusableTempFolder : public testing::TestWithParam<UnusableCase> {};
+
+// Wine's GetTempPathW does not look at the folder: a missing one is returned
+// as it is, and the run fails when the payload file cannot be created. It
+// fails only when TMP is longer than MAX_PATH.
+TEST_P(UnusableTempFolder, EndsWith9000AndRunsNothing)
+{
+    CSetupRun run;
+    run.SetPayloadExitCode(3010);
+    run.SetTempFolder(GetParam().folder(run));
+    const CSetupResult result = run.Run(L"/status");
+
+    EXPECT_EQ(kSetupFailed, result.dwExitCode);
+    EXPECT_FALSE(result.report) << "the payload ran";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UnusableTempFolder,
+    testing::Values(UnusableCase{"Missing",
+                                 [](const CSetupRun& run) { return run.WorkFolder() + L"\\missing"; }},
+                    UnusableCase{"LongerThanMaxPath",
+                                 [](const CSetupRun& run) {
+                                     return run.WorkFolder() + L"\\" + std::wstring(MAX_PATH, L'x');
+                                 }}),
+    [](const testing::TestParamInfo<UnusableCase>& info) { return std::string(info.param.name); });
+
+TEST(PayloadFile, HeldOpenWithoutWriteSharingEndsWith9000)
+{
+    CSetupRun run;
+    const CHeldFile held(run.PayloadPath(), "older file");
+    ASSERT_TRUE(held.IsHeld());
+
+    const CSetupResult result = run.Run(L"/status");
+
+    EXPECT_EQ(kSetupFailed, result.dwExitCode);
+    EXPECT_FALSE(result.report) << "the payload ran";
+    EXPECT_EQ("older file", held.Text()) << "the held file was changed";
+}
+
+TEST(PayloadFile, AnOlderOneIsReplacedThenDeleted)
+{
+    CSetupRun run;
+    std::ofstream(std::filesystem::path(run.PayloadPath())) << "older file, not a program";
+    run.SetPayloadExitCode(7);
+
+    const CSetupResult result = run.Run(L"/enable");
+
+    ASSERT_TRUE(result.report) << "the payload did not run";
+    EXPECT_EQ(7u, result.dwExitCode);
+    EXPECT_FALSE(std::filesystem::exists(run.PayloadPath()));
+}
+
+} // namespace
