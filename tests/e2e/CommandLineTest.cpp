@@ -12,6 +12,11 @@ struct TailCase {
     const wchar_t* payloadTail;  // what must follow the payload's path and one blank
 };
 
+void PrintTo(const TailCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class Tail : public testing::TestWithParam<TailCase> {};
 
 TEST_P(Tail, ReachesThePayloadUnchanged)

@@ -10,6 +10,11 @@ struct DebugCase {
     bool bSeesPayload;  // the payload is Setup's child, not Setup itself
 };
 
+void PrintTo(const DebugCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class SetupUnderDebugger : public testing::TestWithParam<DebugCase> {};
 
 TEST_P(SetupUnderDebugger, SeesThePayloadOnlyAsAProcessTree)

@@ -27,6 +27,11 @@ struct EnvironmentCase {
     std::wstring built;
 };
 
+void PrintTo(const EnvironmentCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class HarnessEnvironment : public testing::TestWithParam<EnvironmentCase> {};
 
 TEST_P(HarnessEnvironment, BuildsASortedBlock)
@@ -122,6 +127,11 @@ struct RegistryCase {
     std::optional<CRegistryValue> before;
     std::optional<CRegistryValue> during;
 };
+
+void PrintTo(const RegistryCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class HarnessRegistry : public testing::TestWithParam<RegistryCase> {};
 

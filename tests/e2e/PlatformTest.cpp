@@ -11,6 +11,18 @@ struct VersionCase {
     bool bRunsPayload;       // only NT 6.0, workstation or server
 };
 
+// Version names are plain ASCII.
+std::string Name(const VersionCase& c)
+{
+    const std::wstring version = c.version;
+    return std::string(version.begin(), version.end());
+}
+
+void PrintTo(const VersionCase& c, std::ostream* os)
+{
+    *os << Name(c);
+}
+
 class WindowsVersion : public testing::TestWithParam<VersionCase> {};
 
 TEST_P(WindowsVersion, DecidesWhetherThePayloadRuns)
@@ -37,9 +49,6 @@ INSTANTIATE_TEST_SUITE_P(
                     VersionCase{L"win2003", false}, VersionCase{L"win7", false},
                     VersionCase{L"win8", false}, VersionCase{L"win10", false},
                     VersionCase{L"win98", false}),
-    [](const testing::TestParamInfo<VersionCase>& info) {
-        const std::wstring version = info.param.version;
-        return std::string(version.begin(), version.end());
-    });
+    [](const testing::TestParamInfo<VersionCase>& info) { return Name(info.param); });
 
 } // namespace

@@ -16,6 +16,11 @@ struct UnusableCase {
     std::wstring (*folder)(const CSetupRun& run);
 };
 
+void PrintTo(const UnusableCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class UnusableTempFolder : public testing::TestWithParam<UnusableCase> {};
 
 // Wine's GetTempPathW does not look at the folder: a missing one is returned
