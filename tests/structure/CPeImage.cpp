@@ -1,0 +1,187 @@
+#include "tests/structure/CPeImage.h"
+
+#include <cstring>
+#include <cwctype>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace {
+
+constexpr DWORD kPeSignature = 0x00004550;  // "PE\0\0"
+constexpr DWORD kSubdirectoryBit = 0x80000000;
+constexpr std::size_t kSectionHeaderSize = sizeof(IMAGE_SECTION_HEADER);
+constexpr std::size_t kResourceEntrySize = 8;
+
+// Where the data directories start and how many there are, per optional header kind.
+struct CDirectoryLayout {
+    std::size_t countOffset;
+    std::size_t firstOffset;
+};
+
+CDirectoryLayout DirectoryLayout(WORD magic)
+{
+    if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC)
+        return {92, 96};
+    if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC)
+        return {108, 112};
+    throw std::runtime_error("unknown optional header kind");
+}
+
+} // namespace
+
+CPeImage::CPeImage(std::vector<std::uint8_t> bytes) : m_bytes(std::move(bytes))
+{
+    if (Read<WORD>(0) != IMAGE_DOS_SIGNATURE)
+        throw std::runtime_error("no MZ header");
+    m_ntHeaders = Read<DWORD>(offsetof(IMAGE_DOS_HEADER, e_lfanew));
+    if (Read<DWORD>(m_ntHeaders) != kPeSignature)
+        throw std::runtime_error("no PE signature");
+    m_wSectionCount = Read<WORD>(m_ntHeaders + 4 + offsetof(IMAGE_FILE_HEADER, NumberOfSections));
+    const WORD optionalSize =
+        Read<WORD>(m_ntHeaders + 4 + offsetof(IMAGE_FILE_HEADER, SizeOfOptionalHeader));
+    m_sections = OptionalHeader() + optionalSize;
+    // Fail here rather than later: the last section header and the header kind.
+    if (m_wSectionCount)
+        Read<IMAGE_SECTION_HEADER>(m_sections + (m_wSectionCount - 1) * kSectionHeaderSize);
+    DirectoryLayout(Magic());
+}
+
+CPeImage CPeImage::FromFile(const std::wstring& path)
+{
+    std::ifstream file(std::filesystem::path(path), std::ios::binary);
+    if (!file)
+        throw std::runtime_error("cannot open the image file");
+    return CPeImage({std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()});
+}
+
+template <class T>
+T CPeImage::Read(std::size_t offset) const
+{
+    if (offset > m_bytes.size() || m_bytes.size() - offset < sizeof(T))
+        throw std::runtime_error("read beyond the end of the image");
+    T value;
+    std::memcpy(&value, m_bytes.data() + offset, sizeof(T));
+    return value;
+}
+
+WORD CPeImage::Machine() const
+{
+    return Read<WORD>(m_ntHeaders + 4 + offsetof(IMAGE_FILE_HEADER, Machine));
+}
+
+WORD CPeImage::Magic() const
+{
+    return Read<WORD>(OptionalHeader());
+}
+
+// At the same place in both optional header kinds.
+WORD CPeImage::Subsystem() const
+{
+    return Read<WORD>(OptionalHeader() + offsetof(IMAGE_OPTIONAL_HEADER32, Subsystem));
+}
+
+IMAGE_DATA_DIRECTORY CPeImage::Directory(int index) const
+{
+    const CDirectoryLayout layout = DirectoryLayout(Magic());
+    if (Read<DWORD>(OptionalHeader() + layout.countOffset) <= static_cast<DWORD>(index))
+        return {};
+    return Read<IMAGE_DATA_DIRECTORY>(OptionalHeader() + layout.firstOffset +
+                                      index * sizeof(IMAGE_DATA_DIRECTORY));
+}
+
+std::size_t CPeImage::RvaToOffset(DWORD rva) const
+{
+    for (WORD i = 0; i < m_wSectionCount; ++i) {
+        const auto section = Read<IMAGE_SECTION_HEADER>(m_sections + i * kSectionHeaderSize);
+        // Only what the file holds; the rest of a section exists in memory only.
+        if (rva >= section.VirtualAddress && rva - section.VirtualAddress < section.SizeOfRawData)
+            return section.PointerToRawData + (rva - section.VirtualAddress);
+    }
+    throw std::runtime_error("address outside the file's sections");
+}
+
+std::string CPeImage::ReadAnsi(std::size_t offset) const
+{
+    std::string text;
+    for (char c; (c = Read<char>(offset + text.size())) != '\0';)
+        text.push_back(c);
+    return text;
+}
+
+std::vector<std::string> CPeImage::ImportedDlls() const
+{
+    std::vector<std::string> dlls;
+    const IMAGE_DATA_DIRECTORY imports = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
+    if (!imports.VirtualAddress)
+        return dlls;
+    for (std::size_t entry = RvaToOffset(imports.VirtualAddress);;
+         entry += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        const auto descriptor = Read<IMAGE_IMPORT_DESCRIPTOR>(entry);
+        if (!descriptor.Name)
+            return dlls;
+        dlls.push_back(ReadAnsi(RvaToOffset(descriptor.Name)));
+    }
+}
+
+// Resource names are upper-cased by the compiler and looked up without case.
+bool CPeImage::Matches(std::size_t resources, DWORD entryName, const CResourceId& id) const
+{
+    if (!(entryName & kSubdirectoryBit))
+        return id.strName.empty() && entryName == id.wId;
+    const std::size_t text = resources + (entryName & ~kSubdirectoryBit);
+    const WORD length = Read<WORD>(text);
+    if (length != id.strName.size())
+        return false;
+    for (WORD i = 0; i < length; ++i) {
+        const wchar_t c = Read<wchar_t>(text + 2 + i * sizeof(wchar_t));
+        if (std::towupper(c) != std::towupper(id.strName[i]))
+            return false;
+    }
+    return true;
+}
+
+// The OffsetToData of the entry for id (no id: the first entry) in one directory level.
+std::optional<DWORD> CPeImage::FindEntry(std::size_t resources, std::size_t directory,
+                                         const std::optional<CResourceId>& id) const
+{
+    const auto header = Read<IMAGE_RESOURCE_DIRECTORY>(directory);
+    const std::size_t count = header.NumberOfNamedEntries + header.NumberOfIdEntries;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t entry =
+            directory + sizeof(IMAGE_RESOURCE_DIRECTORY) + i * kResourceEntrySize;
+        if (!id || Matches(resources, Read<DWORD>(entry), *id))
+            return Read<DWORD>(entry + 4);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::vector<std::uint8_t>> CPeImage::Resource(const CResourceId& type,
+                                                            const CResourceId& name,
+                                                            std::optional<WORD> language) const
+{
+    const IMAGE_DATA_DIRECTORY directory = Directory(IMAGE_DIRECTORY_ENTRY_RESOURCE);
+    if (!directory.VirtualAddress)
+        return std::nullopt;
+    const std::size_t resources = RvaToOffset(directory.VirtualAddress);
+
+    // Three levels: type, name, language; the first two lead to sub-directories.
+    std::size_t level = resources;
+    const std::optional<CResourceId> path[] = {type, name};
+    for (const auto& id : path) {
+        const auto next = FindEntry(resources, level, id);
+        if (!next || !(*next & kSubdirectoryBit))
+            return std::nullopt;
+        level = resources + (*next & ~kSubdirectoryBit);
+    }
+    const auto dataEntry = FindEntry(resources, level,
+                                     language ? std::optional<CResourceId>(*language) : std::nullopt);
+    if (!dataEntry || (*dataEntry & kSubdirectoryBit))
+        return std::nullopt;
+    const auto data = Read<IMAGE_RESOURCE_DATA_ENTRY>(resources + *dataEntry);
+    const std::size_t start = RvaToOffset(data.OffsetToData);
+    if (start > m_bytes.size() || m_bytes.size() - start < data.Size)
+        throw std::runtime_error("resource data beyond the end of the image");
+    return std::vector<std::uint8_t>(m_bytes.begin() + start, m_bytes.begin() + start + data.Size);
+}

@@ -1,0 +1,7 @@
+#include "tests/structure/CShippedFiles.h"
+
+CShippedFiles& CShippedFiles::Get()
+{
+    static CShippedFiles files;
+    return files;
+}

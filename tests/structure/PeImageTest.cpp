@@ -1,0 +1,102 @@
+// The reader itself, on images whose answers are known: this 64-bit console
+// program, and the shipped Setup.exe spoilt in the ways a broken file can be.
+#include "tests/structure/CPeImage.h"
+#include "tests/structure/CShippedFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <stdexcept>
+
+namespace {
+
+std::wstring OwnPath()
+{
+    wchar_t path[MAX_PATH];
+    return std::wstring(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+}
+
+std::vector<std::uint8_t> SetupBytes()
+{
+    std::ifstream file(std::filesystem::path(CShippedFiles::Get().setup), std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+template <class T>
+void Put(std::vector<std::uint8_t>& bytes, std::size_t offset, T value)
+{
+    std::memcpy(bytes.data() + offset, &value, sizeof(value));
+}
+
+DWORD NtHeaders(const std::vector<std::uint8_t>& bytes)
+{
+    DWORD offset = 0;
+    std::memcpy(&offset, bytes.data() + offsetof(IMAGE_DOS_HEADER, e_lfanew), sizeof(offset));
+    return offset;
+}
+
+TEST(PeImage, ReadsA64BitConsoleProgram)
+{
+    const CPeImage own = CPeImage::FromFile(OwnPath());
+    EXPECT_EQ(IMAGE_NT_OPTIONAL_HDR64_MAGIC, own.Magic());
+    EXPECT_EQ(IMAGE_FILE_MACHINE_AMD64, own.Machine());
+    EXPECT_EQ(IMAGE_SUBSYSTEM_WINDOWS_CUI, own.Subsystem());
+    const std::vector<std::string> dlls = own.ImportedDlls();
+    EXPECT_TRUE(std::any_of(dlls.begin(), dlls.end(),
+                            [](const std::string& dll) { return _stricmp(dll.c_str(), "kernel32.dll") == 0; }));
+}
+
+TEST(PeImage, FindsResourcesOnlyByTypeIdAndLanguage)
+{
+    const CPeImage setup(SetupBytes());
+    EXPECT_TRUE(setup.Resource(L"bin", 145, 1033)) << "type names compare without case";
+    EXPECT_TRUE(setup.Resource(L"BIN", 146, std::nullopt));
+    EXPECT_FALSE(setup.Resource(L"BIN", 147, std::nullopt));
+    EXPECT_FALSE(setup.Resource(L"BIN", 145, 1031));
+    EXPECT_FALSE(setup.Resource(L"BINARY", 145, 1033));
+    EXPECT_FALSE(setup.Resource(145, 145, 1033)) << "an id is no name";
+}
+
+struct DamageCase {
+    const char* name;
+    std::function<void(std::vector<std::uint8_t>&)> damage;
+};
+
+void PrintTo(const DamageCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class DamagedImage : public testing::TestWithParam<DamageCase> {};
+
+TEST_P(DamagedImage, IsRefused)
+{
+    std::vector<std::uint8_t> bytes = SetupBytes();
+    ASSERT_NO_THROW(CPeImage{bytes});
+    GetParam().damage(bytes);
+    EXPECT_THROW(CPeImage{bytes}, std::runtime_error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DamagedImage,
+    testing::Values(
+        DamageCase{"Empty", [](auto& bytes) { bytes.clear(); }},
+        DamageCase{"DosHeaderOnly", [](auto& bytes) { bytes.resize(sizeof(IMAGE_DOS_HEADER)); }},
+        DamageCase{"NoMz", [](auto& bytes) { bytes[0] = 'X'; }},
+        DamageCase{"PeHeaderBeyondTheEnd",
+                   [](auto& bytes) { Put<DWORD>(bytes, offsetof(IMAGE_DOS_HEADER, e_lfanew), 0x7FFFFFF0); }},
+        DamageCase{"NoPeSignature", [](auto& bytes) { bytes[NtHeaders(bytes)] = 'Q'; }},
+        DamageCase{"SectionTableBeyondTheEnd",
+                   [](auto& bytes) {
+                       Put<WORD>(bytes, NtHeaders(bytes) + 4 + offsetof(IMAGE_FILE_HEADER, NumberOfSections), 0xFFFF);
+                   }},
+        DamageCase{"UnknownOptionalHeader",
+                   [](auto& bytes) { Put<WORD>(bytes, NtHeaders(bytes) + 24, 0x0999); }}),
+    [](const testing::TestParamInfo<DamageCase>& info) { return std::string(info.param.name); });
+
+} // namespace

@@ -1,0 +1,105 @@
+#include "tests/structure/CPeImage.h"
+#include "tests/structure/CShippedFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+constexpr WORD kEnglishUs = 1033;
+constexpr WORD kVersionType = 16;   // RT_VERSION
+constexpr WORD kManifestType = 24;  // RT_MANIFEST
+constexpr DWORD kFixedFileInfoSignature = 0xFEEF04BD;
+
+std::vector<std::uint8_t> FileBytes(const std::wstring& path)
+{
+    std::ifstream file(std::filesystem::path(path), std::ios::binary);
+    EXPECT_TRUE(file) << "cannot open a file to compare with";
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+class ShippedSetup : public testing::Test {
+protected:
+    const CPeImage m_image = CPeImage::FromFile(CShippedFiles::Get().setup);
+};
+
+TEST_F(ShippedSetup, IsA32BitGuiProgram)
+{
+    EXPECT_EQ(IMAGE_NT_OPTIONAL_HDR32_MAGIC, m_image.Magic());
+    EXPECT_EQ(IMAGE_FILE_MACHINE_I386, m_image.Machine());
+    EXPECT_EQ(IMAGE_SUBSYSTEM_WINDOWS_GUI, m_image.Subsystem());
+}
+
+struct PayloadCase {
+    const char* name;
+    WORD id;
+    std::wstring CShippedFiles::*file;
+};
+
+void PrintTo(const PayloadCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class ShippedPayload : public ShippedSetup, public testing::WithParamInterface<PayloadCase> {};
+
+TEST_P(ShippedPayload, IsTheBuiltFileByteForByte)
+{
+    const auto resource = m_image.Resource(L"BIN", GetParam().id, kEnglishUs);
+    ASSERT_TRUE(resource) << "no BIN resource of this id under language 1033";
+    const std::vector<std::uint8_t> expected = FileBytes(CShippedFiles::Get().*GetParam().file);
+    ASSERT_FALSE(expected.empty());
+    EXPECT_TRUE(*resource == expected) << "resource of " << resource->size()
+                                       << " bytes, file of " << expected.size();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Slots, ShippedPayload,
+    testing::Values(PayloadCase{"Bin145For32Bit", 145, &CShippedFiles::payload145},
+                    PayloadCase{"Bin146For64Bit", 146, &CShippedFiles::payload146}),
+    [](const testing::TestParamInfo<PayloadCase>& info) { return std::string(info.param.name); });
+
+TEST_F(ShippedSetup, CarriesItsManifest)
+{
+    const auto manifest = m_image.Resource(kManifestType, 1, std::nullopt);
+    ASSERT_TRUE(manifest) << "no RT_MANIFEST resource 1";
+    EXPECT_TRUE(*manifest == FileBytes(CShippedFiles::Get().manifest));
+}
+
+// VS_VERSIONINFO: three WORDs, the key L"VS_VERSION_INFO" with its NUL, padding
+// to 32 bits, then VS_FIXEDFILEINFO, which opens with its signature.
+TEST_F(ShippedSetup, CarriesAVersionInfo)
+{
+    const auto version = m_image.Resource(kVersionType, 1, std::nullopt);
+    ASSERT_TRUE(version) << "no RT_VERSION resource 1";
+    const std::wstring key = L"VS_VERSION_INFO";
+    const std::size_t keyOffset = 6;
+    const std::size_t fixedOffset = (keyOffset + (key.size() + 1) * sizeof(wchar_t) + 3) & ~3u;
+    ASSERT_GE(version->size(), fixedOffset + sizeof(VS_FIXEDFILEINFO));
+    EXPECT_EQ(0, std::memcmp(version->data() + keyOffset, key.c_str(), (key.size() + 1) * sizeof(wchar_t)));
+    DWORD signature = 0;
+    std::memcpy(&signature, version->data() + fixedOffset, sizeof(signature));
+    EXPECT_EQ(kFixedFileInfoSignature, signature);
+}
+
+TEST_F(ShippedSetup, ImportsOnlyFromWindowsSystemDlls)
+{
+    const std::vector<std::string> allowed = {"kernel32.dll", "user32.dll", "advapi32.dll",
+                                              "shlwapi.dll", "msvcrt.dll", "ntdll.dll"};
+    const std::vector<std::string> imported = m_image.ImportedDlls();
+    EXPECT_FALSE(imported.empty());
+    for (std::string dll : imported) {
+        std::transform(dll.begin(), dll.end(), dll.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        EXPECT_NE(allowed.end(), std::find(allowed.begin(), allowed.end(), dll))
+            << dll << " is not a Windows system DLL Setup may use";
+    }
+}
+
+} // namespace
