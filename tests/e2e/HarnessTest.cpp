@@ -124,6 +124,7 @@ TEST(HarnessChild, MissingProgramDoesNotStart)
 struct RegistryCase {
     const char* name;
     HKEY root;
+    REGSAM view;
     std::optional<CRegistryValue> before;
     std::optional<CRegistryValue> during;
 };
@@ -135,26 +136,32 @@ void PrintTo(const RegistryCase& c, std::ostream* os)
 
 class HarnessRegistry : public testing::TestWithParam<RegistryCase> {};
 
-// Keys of the test's own, so that parallel tests never meet.
-std::wstring OwnKey()
+// A key of the test's own, so that parallel tests never meet.
+winRun::CRegistryLocation OwnValue(HKEY root, REGSAM view)
 {
-    return L"Software\\SetupE2E\\Harness" + std::to_wstring(GetCurrentProcessId());
+    return {root, L"Software\\SetupE2E\\Harness" + std::to_wstring(GetCurrentProcessId()),
+            L"Value", view};
+}
+
+void RemoveOwnKey(const winRun::CRegistryLocation& location)
+{
+    CRegistryValue::Delete(location);
+    RegDeleteKeyExW(location.hRoot, location.strKey.c_str(), location.view, 0);
+    RegDeleteKeyExW(location.hRoot, L"Software\\SetupE2E", location.view, 0);  // fails while others use it
 }
 
 TEST_P(HarnessRegistry, ScopedValueIsSetThenPutBack)
 {
     const RegistryCase& c = GetParam();
-    const std::wstring key = OwnKey();
+    const winRun::CRegistryLocation location = OwnValue(c.root, c.view);
     if (c.before)
-        c.before->Write(c.root, key, L"Value");
+        c.before->Write(location);
     {
-        CScopedRegistryValue scoped(c.root, key, L"Value", c.during);
-        EXPECT_EQ(c.during, CRegistryValue::Read(c.root, key, L"Value"));
+        CScopedRegistryValue scoped(location, c.during);
+        EXPECT_EQ(c.during, CRegistryValue::Read(location));
     }
-    EXPECT_EQ(c.before, CRegistryValue::Read(c.root, key, L"Value"));
-    CRegistryValue::Delete(c.root, key, L"Value");
-    RegDeleteKeyW(c.root, key.c_str());
-    RegDeleteKeyW(c.root, L"Software\\SetupE2E");  // fails while other tests still use it
+    EXPECT_EQ(c.before, CRegistryValue::Read(location));
+    RemoveOwnKey(location);
 }
 
 const CRegistryValue kBinary(REG_BINARY, {0x00, 0xFF, 0x10});
@@ -163,11 +170,23 @@ const CRegistryValue kMultiString(REG_MULTI_SZ, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 
 INSTANTIATE_TEST_SUITE_P(
     Cases, HarnessRegistry,
     testing::Values(
-        RegistryCase{"UserStringOverAbsent", HKEY_CURRENT_USER, std::nullopt, CRegistryValue::String(L"vista")},
-        RegistryCase{"UserStringOverDword", HKEY_CURRENT_USER, CRegistryValue::Dword(1), CRegistryValue::String(L"win7")},
-        RegistryCase{"MachineDwordOverAbsent", HKEY_LOCAL_MACHINE, std::nullopt, CRegistryValue::Dword(0xFFFFFFFF)},
-        RegistryCase{"MachineBinaryOverMultiString", HKEY_LOCAL_MACHINE, kMultiString, kBinary},
-        RegistryCase{"MachineRemovedForTheScope", HKEY_LOCAL_MACHINE, CRegistryValue::Dword(2), std::nullopt}),
+        RegistryCase{"UserStringOverAbsent", HKEY_CURRENT_USER, 0, std::nullopt, CRegistryValue::String(L"vista")},
+        RegistryCase{"UserStringOverDword", HKEY_CURRENT_USER, 0, CRegistryValue::Dword(1), CRegistryValue::String(L"win7")},
+        RegistryCase{"MachineDwordOverAbsent", HKEY_LOCAL_MACHINE, 0, std::nullopt, CRegistryValue::Dword(0xFFFFFFFF)},
+        RegistryCase{"MachineBinaryOverMultiString", HKEY_LOCAL_MACHINE, 0, kMultiString, kBinary},
+        RegistryCase{"MachineRemovedForTheScope", HKEY_LOCAL_MACHINE, 0, CRegistryValue::Dword(2), std::nullopt},
+        RegistryCase{"Machine32BitView", HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, std::nullopt, CRegistryValue::Dword(1)}),
     [](const testing::TestParamInfo<RegistryCase>& info) { return std::string(info.param.name); });
+
+// What a 32-bit program reads under HKLM\Software is not what a 64-bit one reads.
+TEST(HarnessRegistry, ViewsAreApart)
+{
+    const winRun::CRegistryLocation narrow = OwnValue(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY);
+    const winRun::CRegistryLocation wide = OwnValue(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY);
+    CScopedRegistryValue scoped(narrow, CRegistryValue::Dword(32));
+    EXPECT_EQ(CRegistryValue::Dword(32), CRegistryValue::Read(narrow));
+    EXPECT_FALSE(CRegistryValue::Read(wide));
+    RemoveOwnKey(narrow);
+}
 
 } // namespace

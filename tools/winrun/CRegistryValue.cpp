@@ -41,11 +41,12 @@ CRegistryValue CRegistryValue::Dword(DWORD number)
     return CRegistryValue(REG_DWORD, {bytes, bytes + sizeof(number)});
 }
 
-std::optional<CRegistryValue> CRegistryValue::Read(HKEY root, const std::wstring& key,
-                                                   const std::wstring& name)
+std::optional<CRegistryValue> CRegistryValue::Read(const CRegistryLocation& location)
 {
+    const std::wstring& name = location.strName;
     ovLib::CRegKeyHandle handle;
-    LONG status = RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE, handle.put());
+    LONG status = RegOpenKeyExW(location.hRoot, location.strKey.c_str(), 0,
+                                KEY_QUERY_VALUE | location.view, handle.put());
     if (IsAbsent(status))
         return std::nullopt;
     ThrowOnError(status, "opening the key", name);
@@ -63,21 +64,24 @@ std::optional<CRegistryValue> CRegistryValue::Read(HKEY root, const std::wstring
     return CRegistryValue(type, std::move(data));
 }
 
-void CRegistryValue::Write(HKEY root, const std::wstring& key, const std::wstring& name) const
+void CRegistryValue::Write(const CRegistryLocation& location) const
 {
+    const std::wstring& name = location.strName;
     ovLib::CRegKeyHandle handle;
-    ThrowOnError(RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                 handle.put(), nullptr),
+    ThrowOnError(RegCreateKeyExW(location.hRoot, location.strKey.c_str(), 0, nullptr, 0,
+                                 KEY_SET_VALUE | location.view, nullptr, handle.put(), nullptr),
                  "creating the key", name);
     ThrowOnError(RegSetValueExW(handle.get(), name.c_str(), 0, m_dwType, m_data.data(),
                                 static_cast<DWORD>(m_data.size())),
                  "writing", name);
 }
 
-void CRegistryValue::Delete(HKEY root, const std::wstring& key, const std::wstring& name)
+void CRegistryValue::Delete(const CRegistryLocation& location)
 {
+    const std::wstring& name = location.strName;
     ovLib::CRegKeyHandle handle;
-    LONG status = RegOpenKeyExW(root, key.c_str(), 0, KEY_SET_VALUE, handle.put());
+    LONG status = RegOpenKeyExW(location.hRoot, location.strKey.c_str(), 0,
+                                KEY_SET_VALUE | location.view, handle.put());
     if (IsAbsent(status))
         return;
     ThrowOnError(status, "opening the key", name);

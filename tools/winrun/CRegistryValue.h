@@ -7,8 +7,16 @@
 
 namespace winRun {
 
-// A registry value of any type as raw bytes, read, written and deleted by
-// root key, key path and value name. Failures throw std::system_error.
+// Where a registry value lives. view: 0 for the caller's own view, or
+// KEY_WOW64_32KEY / KEY_WOW64_64KEY for what a program of the other width reads.
+struct CRegistryLocation {
+    HKEY hRoot;
+    std::wstring strKey;
+    std::wstring strName;
+    REGSAM view = 0;
+};
+
+// A registry value of any type as raw bytes. Failures throw std::system_error.
 class CRegistryValue {
 public:
     CRegistryValue(DWORD type, std::vector<BYTE> data);
@@ -16,12 +24,11 @@ public:
     static CRegistryValue Dword(DWORD number);                // REG_DWORD
 
     // Empty when the key or the value does not exist.
-    static std::optional<CRegistryValue> Read(HKEY root, const std::wstring& key,
-                                              const std::wstring& name);
+    static std::optional<CRegistryValue> Read(const CRegistryLocation& location);
     // Creates the key when needed.
-    void Write(HKEY root, const std::wstring& key, const std::wstring& name) const;
+    void Write(const CRegistryLocation& location) const;
     // A value that is not there counts as deleted.
-    static void Delete(HKEY root, const std::wstring& key, const std::wstring& name);
+    static void Delete(const CRegistryLocation& location);
 
     DWORD Type() const noexcept { return m_dwType; }
     const std::vector<BYTE>& Data() const noexcept { return m_data; }

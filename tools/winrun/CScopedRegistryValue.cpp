@@ -2,32 +2,29 @@
 
 namespace winRun {
 
-CScopedRegistryValue::CScopedRegistryValue(HKEY root, std::wstring key, std::wstring name,
+CScopedRegistryValue::CScopedRegistryValue(CRegistryLocation location,
                                            const std::optional<CRegistryValue>& value)
-    : m_hRoot(root),
-      m_strKey(std::move(key)),
-      m_strName(std::move(name)),
-      m_previous(CRegistryValue::Read(m_hRoot, m_strKey, m_strName))
+    : m_location(std::move(location)), m_previous(CRegistryValue::Read(m_location))
 {
-    Apply(m_hRoot, m_strKey, m_strName, value);
+    Apply(m_location, value);
 }
 
 CScopedRegistryValue::~CScopedRegistryValue()
 {
     try {
-        Apply(m_hRoot, m_strKey, m_strName, m_previous);
+        Apply(m_location, m_previous);
     } catch (const std::exception&) {
         // The next user of the value sets it again; nothing better to do here.
     }
 }
 
-void CScopedRegistryValue::Apply(HKEY root, const std::wstring& key, const std::wstring& name,
+void CScopedRegistryValue::Apply(const CRegistryLocation& location,
                                  const std::optional<CRegistryValue>& value)
 {
     if (value)
-        value->Write(root, key, name);
+        value->Write(location);
     else
-        CRegistryValue::Delete(root, key, name);
+        CRegistryValue::Delete(location);
 }
 
 } // namespace winRun

@@ -2,7 +2,6 @@
 #include "tools/winrun/CRegistryValue.h"
 
 #include <optional>
-#include <string>
 
 namespace winRun {
 
@@ -10,19 +9,15 @@ namespace winRun {
 // it) and then puts back what was there before, absence included.
 class CScopedRegistryValue {
 public:
-    CScopedRegistryValue(HKEY root, std::wstring key, std::wstring name,
-                         const std::optional<CRegistryValue>& value);
+    CScopedRegistryValue(CRegistryLocation location, const std::optional<CRegistryValue>& value);
     CScopedRegistryValue(const CScopedRegistryValue&) = delete;
     CScopedRegistryValue& operator=(const CScopedRegistryValue&) = delete;
     ~CScopedRegistryValue();
 
 private:
-    static void Apply(HKEY root, const std::wstring& key, const std::wstring& name,
-                      const std::optional<CRegistryValue>& value);
+    static void Apply(const CRegistryLocation& location, const std::optional<CRegistryValue>& value);
 
-    HKEY m_hRoot;
-    std::wstring m_strKey;
-    std::wstring m_strName;
+    CRegistryLocation m_location;
     std::optional<CRegistryValue> m_previous;
 };
 

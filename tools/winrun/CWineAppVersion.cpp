@@ -3,7 +3,7 @@
 namespace winRun {
 
 CWineAppVersion::CWineAppVersion(const std::wstring& programName, const std::wstring& version)
-    : m_value(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\" + programName, L"Version",
+    : m_value({HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\" + programName, L"Version"},
               CRegistryValue::String(version))
 {
 }
