@@ -9,10 +9,6 @@ namespace winRun {
 
 namespace {
 
-#ifndef DBG_PRINTEXCEPTION_WIDE_C
-constexpr DWORD DBG_PRINTEXCEPTION_WIDE_C = 0x4001000A;
-#endif
-
 using WaitForDebugEventFn = BOOL(WINAPI*)(DEBUG_EVENT*, DWORD);
 
 // Only the Ex call reports wide strings as such; the plain one makes the
@@ -111,7 +107,8 @@ DWORD CDebugSession::Handle(const DEBUG_EVENT& event)
 }
 
 // Exceptions go back to the child as if no debugger were there, except the
-// breakpoint the loader raises once in every process it starts.
+// breakpoint the loader raises once in every process it starts. A wide debug
+// string that arrives as an exception thus comes again as an ANSI one.
 DWORD CDebugSession::HandleException(const DEBUG_EVENT& event)
 {
     const auto found = m_processes.find(event.dwProcessId);
