@@ -85,7 +85,7 @@ CSetupResult CSetupRun::Run(const std::wstring& tail)
 
     CSetupResult result;
     winRun::CChildProcess setup;
-    const std::wstring setupPath = DriverFolder() + L"\\setup\\" + kSetupName;
+    const std::wstring setupPath = DriverFolder() + L"\\" + m_strSetupFolder + L"\\" + kSetupName;
     if (!setup.Start(winRun::CChildProcess::CommandLine(setupPath, tail), WorkFolder(),
                      m_environment, m_debugMode)) {
         ADD_FAILURE() << "Setup did not start, error " << GetLastError();

@@ -30,6 +30,8 @@ public:
     std::wstring PayloadPath() const;
     static std::wstring DriverFolder();
 
+    // The folder, next to the driver, of the Setup.exe to run.
+    void SetSetupFolder(const std::wstring& name) { m_strSetupFolder = name; }
     // TMP and TEMP of Setup; the folder need not exist.
     void SetTempFolder(const std::wstring& path);
     void SetWindowsVersion(const std::wstring& version) { m_strVersion = version; }
@@ -45,6 +47,7 @@ public:
 private:
     CTestFolder m_folder;
     std::wstring m_strTempFolder;
+    std::wstring m_strSetupFolder = L"setup";
     std::wstring m_strVersion = L"vista";
     winRun::DebugMode m_debugMode = winRun::DebugMode::None;
     winRun::CEnvironmentBlock m_environment;

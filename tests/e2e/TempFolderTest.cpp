@@ -73,4 +73,15 @@ TEST(PayloadFile, AnOlderOneIsReplacedThenDeleted)
     EXPECT_FALSE(std::filesystem::exists(run.PayloadPath()));
 }
 
+// The runner's failure is not Setup's: it ends with 0, as when nothing was to be done.
+TEST(PayloadFile, ThatCannotBeStartedIsDeletedAndSetupEndsWith0)
+{
+    CSetupRun run;
+    run.SetSetupFolder(L"setup-unstartable");
+    const CSetupResult result = run.Run(L"/status");
+
+    EXPECT_EQ(0u, result.dwExitCode);
+    EXPECT_FALSE(std::filesystem::exists(run.PayloadPath())) << "the payload file was left behind";
+}
+
 } // namespace
