@@ -1,0 +1,391 @@
+// The platform facts are gathered once per process, so each of these tests
+// needs a process of its own, as ctest runs them.
+#include "setup/CInstaller.h"
+
+#include "ovlib/CUniqueHandle.h"
+#include "tests/setup/CHookSet.h"
+#include "tests/setup/CaseName.h"
+#include "tests/setup/CTestFolder.h"
+#include "tests/setup/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kUntouched = 0xDEADBEEF;
+
+struct Version {
+    DWORD platform;
+    DWORD major;
+    DWORD minor;
+    WORD servicePack;
+    BYTE productType;
+};
+
+constexpr Version kVista = {VER_PLATFORM_WIN32_NT, 6, 0, 0, VER_NT_WORKSTATION};
+
+enum class Temp { Folder, Fails, NeedsMaxPath, NeedsMore };
+enum class Wow64 { Absent, No, Yes };
+
+struct Record {
+    Version version = kVista;
+    Temp temp = Temp::Folder;
+    std::wstring folder;
+    bool refuseStart = false;
+    DWORD childExit = 0;
+    bool holdPayloadOpen = false;
+    HANDLE payloadHolder = INVALID_HANDLE_VALUE;
+    bool failExitCode = false;
+    int resourceLookups = 0;
+    std::vector<std::wstring> commandLines;
+    std::string payloadAtStart;
+    std::vector<std::wstring> boxes;
+};
+
+Record g_record;
+
+decltype(&GetVersionExW) RealGetVersionExW;
+decltype(&GetTempPathW) RealGetTempPathW;
+decltype(&FindResourceW) RealFindResourceW;
+decltype(&CreateProcessW) RealCreateProcessW;
+decltype(&GetExitCodeProcess) RealGetExitCodeProcess;
+decltype(&MessageBoxW) RealMessageBoxW;
+
+WINBOOL WINAPI FakeGetVersionExW(LPOSVERSIONINFOW info)
+{
+    const DWORD size = info->dwOSVersionInfoSize;
+    if (size != sizeof(OSVERSIONINFOW) && size != sizeof(OSVERSIONINFOEXW)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    ZeroMemory(info, size);
+    info->dwOSVersionInfoSize = size;
+    info->dwPlatformId = g_record.version.platform;
+    info->dwMajorVersion = g_record.version.major;
+    info->dwMinorVersion = g_record.version.minor;
+    if (size == sizeof(OSVERSIONINFOEXW)) {
+        auto* ex = reinterpret_cast<OSVERSIONINFOEXW*>(info);
+        ex->wServicePackMajor = g_record.version.servicePack;
+        ex->wProductType = g_record.version.productType;
+    }
+    return TRUE;
+}
+
+DWORD WINAPI FakeGetTempPathW(DWORD length, LPWSTR buffer)
+{
+    switch (g_record.temp) {
+    case Temp::Fails:
+        SetLastError(ERROR_ACCESS_DENIED);
+        return 0;
+    case Temp::NeedsMaxPath:
+        return MAX_PATH;  // a folder of 259 units, the buffer left unfilled
+    case Temp::NeedsMore:
+        return 300;
+    default:
+        if (g_record.folder.size() >= length)
+            return static_cast<DWORD>(g_record.folder.size() + 1);
+        wcscpy(buffer, g_record.folder.c_str());
+        return static_cast<DWORD>(g_record.folder.size());
+    }
+}
+
+HRSRC WINAPI FakeFindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type)
+{
+    ++g_record.resourceLookups;
+    return RealFindResourceW(module, name, type);
+}
+
+std::wstring PayloadPath()
+{
+    return g_record.folder + L"qvltgl.exe";
+}
+
+// Records what would start and runs a system program ending with the payload's
+// exit code in its place.
+WINBOOL WINAPI FakeCreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processSecurity,
+                                  LPSECURITY_ATTRIBUTES threadSecurity, WINBOOL inheritHandles, DWORD flags,
+                                  LPVOID environment, LPCWSTR folder, LPSTARTUPINFOW startup,
+                                  LPPROCESS_INFORMATION info)
+{
+    g_record.commandLines.push_back(commandLine ? commandLine : L"(null)");
+    g_record.payloadAtStart = ReadBytes(PayloadPath());
+    if (g_record.refuseStart) {
+        SetLastError(ERROR_ACCESS_DISABLED_BY_POLICY);
+        return FALSE;
+    }
+    // A running image cannot be deleted.
+    if (g_record.holdPayloadOpen)
+        g_record.payloadHolder = CreateFileW(PayloadPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                             OPEN_EXISTING, 0, nullptr);
+    std::wstring stand_in = L"\"" + SystemProgram(L"cmd.exe") + L"\" /c exit " +
+                            std::to_wstring(static_cast<int>(g_record.childExit));
+    return RealCreateProcessW(application, &stand_in[0], processSecurity, threadSecurity, inheritHandles, flags,
+                              environment, folder, startup, info);
+}
+
+WINBOOL WINAPI FakeGetExitCodeProcess(HANDLE process, LPDWORD exitCode)
+{
+    if (!g_record.failExitCode)
+        return RealGetExitCodeProcess(process, exitCode);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+int WINAPI FakeMessageBoxW(HWND, LPCWSTR text, LPCWSTR, UINT)
+{
+    g_record.boxes.push_back(text ? text : L"(null)");
+    return IDOK;
+}
+
+BOOL WINAPI FakeIsWow64ProcessYes(HANDLE, PBOOL wow64)
+{
+    *wow64 = TRUE;
+    return TRUE;
+}
+
+BOOL WINAPI FakeIsWow64ProcessNo(HANDLE, PBOOL wow64)
+{
+    *wow64 = FALSE;
+    return TRUE;
+}
+
+class InstallTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_record = Record{};
+        m_folder = std::make_unique<CTestFolder>(WantsBlankFolder());
+        g_record.folder = m_folder->Path();
+        m_hooks.Add("kernel32.dll", "GetVersionExW", &FakeGetVersionExW, RealGetVersionExW);
+        m_hooks.Add("kernel32.dll", "GetTempPathW", &FakeGetTempPathW, RealGetTempPathW);
+        m_hooks.Add("kernel32.dll", "FindResourceW", &FakeFindResourceW, RealFindResourceW);
+        m_hooks.Add("kernel32.dll", "CreateProcessW", &FakeCreateProcessW, RealCreateProcessW);
+        m_hooks.Add("kernel32.dll", "GetExitCodeProcess", &FakeGetExitCodeProcess, RealGetExitCodeProcess);
+        m_hooks.Add("user32.dll", "MessageBoxW", &FakeMessageBoxW, RealMessageBoxW);
+        m_procAddresses = std::make_unique<testing_support::CProcAddressHook>();
+        SetWow64(Wow64::No);
+    }
+
+    void TearDown() override
+    {
+        m_procAddresses.reset();
+        m_hooks.Clear();
+        if (g_record.payloadHolder != INVALID_HANDLE_VALUE)
+            CloseHandle(g_record.payloadHolder);
+    }
+
+    virtual bool WantsBlankFolder() const { return false; }
+
+    void SetWow64(Wow64 wow64)
+    {
+        switch (wow64) {
+        case Wow64::Absent:
+            m_procAddresses->Override("IsWow64Process", nullptr);
+            break;
+        case Wow64::No:
+            m_procAddresses->Override("IsWow64Process", reinterpret_cast<const void*>(&FakeIsWow64ProcessNo));
+            break;
+        case Wow64::Yes:
+            m_procAddresses->Override("IsWow64Process", reinterpret_cast<const void*>(&FakeIsWow64ProcessYes));
+            break;
+        }
+    }
+
+    // Nothing was written, run or shown.
+    void ExpectNothingDone() const
+    {
+        EXPECT_EQ(0, g_record.resourceLookups);
+        EXPECT_TRUE(g_record.commandLines.empty());
+        EXPECT_TRUE(g_record.boxes.empty());
+        EXPECT_FALSE(FileExists(PayloadPath()));
+    }
+
+    std::unique_ptr<CTestFolder> m_folder;
+    std::unique_ptr<testing_support::CProcAddressHook> m_procAddresses;
+    CHookSet m_hooks;
+};
+
+struct RunCase {
+    const char* name;
+    Wow64 wow64;
+    bool blankFolder;
+    const wchar_t* tail;
+    DWORD childExit;
+};
+
+void PrintTo(const RunCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class InstallRunTest : public InstallTest, public testing::WithParamInterface<RunCase> {
+protected:
+    bool WantsBlankFolder() const override { return GetParam().blankFolder; }
+};
+
+TEST_P(InstallRunTest, RunsTheMatchingPayloadWithTheTailAndPassesItsExitCodeOn)
+{
+    const RunCase& c = GetParam();
+    SetWow64(c.wow64);
+    g_record.childExit = c.childExit;
+    DWORD exitCode = kUntouched;
+
+    EXPECT_TRUE(CInstaller().Install(c.tail, exitCode));
+
+    EXPECT_EQ(c.childExit, exitCode);
+    ASSERT_EQ(1u, g_record.commandLines.size());
+    const std::wstring path = PayloadPath();
+    const std::wstring program = c.blankFolder ? L"\"" + path + L"\"" : path;
+    EXPECT_EQ(program + L" " + c.tail, g_record.commandLines[0]);
+    EXPECT_EQ(c.wow64 == Wow64::Yes ? kPayload64Bytes : kPayload32Bytes, g_record.payloadAtStart);
+    EXPECT_FALSE(FileExists(path)) << "the payload was left behind";
+    EXPECT_TRUE(g_record.boxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, InstallRunTest,
+    testing::Values(RunCase{"Native32", Wow64::No, false, L"/install", 3010},
+                    RunCase{"UnderWow64", Wow64::Yes, false, L"/status", 0},
+                    RunCase{"NoWow64Query", Wow64::Absent, false, L"/enable", 1},
+                    RunCase{"PayloadCrashed", Wow64::No, false, L"/disable", 0xC0000005},
+                    RunCase{"BlankInFolderEmptyTail", Wow64::Yes, true, L"", 3010},
+                    RunCase{"TailKeptAsIs", Wow64::No, true, L" /uninstall  \"x y\" ", 0xFFFFFFFF}),
+    CaseName());
+
+struct PlatformCase {
+    const char* name;
+    Version version;
+    bool supported;
+};
+
+void PrintTo(const PlatformCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class InstallPlatformTest : public InstallTest, public testing::WithParamInterface<PlatformCase> {};
+
+TEST_P(InstallPlatformTest, GoesOnOnlyOnNt60)
+{
+    g_record.version = GetParam().version;
+    g_record.childExit = 42;
+    DWORD exitCode = kUntouched;
+
+    const bool ran = CInstaller().Install(L"/install", exitCode);
+
+    if (GetParam().supported) {
+        EXPECT_TRUE(ran);
+        EXPECT_EQ(42u, exitCode);
+        EXPECT_EQ(1u, g_record.commandLines.size());
+    } else {
+        EXPECT_FALSE(ran);
+        EXPECT_EQ(0u, exitCode);
+        ExpectNothingDone();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Versions, InstallPlatformTest,
+    testing::Values(PlatformCase{"Vista", kVista, true},
+                    PlatformCase{"Server2008Sp2", {VER_PLATFORM_WIN32_NT, 6, 0, 2, VER_NT_SERVER}, true},
+                    PlatformCase{"Xp", {VER_PLATFORM_WIN32_NT, 5, 1, 3, VER_NT_WORKSTATION}, false},
+                    PlatformCase{"Server2003", {VER_PLATFORM_WIN32_NT, 5, 2, 2, VER_NT_SERVER}, false},
+                    PlatformCase{"Seven", {VER_PLATFORM_WIN32_NT, 6, 1, 1, VER_NT_WORKSTATION}, false},
+                    PlatformCase{"Ten", {VER_PLATFORM_WIN32_NT, 10, 0, 0, VER_NT_WORKSTATION}, false},
+                    PlatformCase{"Nt4", {VER_PLATFORM_WIN32_NT, 4, 0, 6, VER_NT_WORKSTATION}, false},
+                    PlatformCase{"Win98", {VER_PLATFORM_WIN32_WINDOWS, 4, 10, 0, 0}, false},
+                    PlatformCase{"WinMe", {VER_PLATFORM_WIN32_WINDOWS, 4, 90, 0, 0}, false}),
+    CaseName());
+
+struct TempCase {
+    const char* name;
+    Temp temp;
+};
+
+void PrintTo(const TempCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class InstallTempFolderTest : public InstallTest, public testing::WithParamInterface<TempCase> {};
+
+TEST_P(InstallTempFolderTest, EndsWith9000WhenThereIsNoUsableTemporaryFolder)
+{
+    g_record.temp = GetParam().temp;
+    DWORD exitCode = kUntouched;
+
+    EXPECT_FALSE(CInstaller().Install(L"/install", exitCode));
+
+    EXPECT_EQ(9000u, exitCode);
+    ExpectNothingDone();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, InstallTempFolderTest,
+    testing::Values(TempCase{"QueryFails", Temp::Fails}, TempCase{"NeedsMaxPath", Temp::NeedsMaxPath},
+                    TempCase{"NeedsMore", Temp::NeedsMore}),
+    CaseName());
+
+TEST_F(InstallTest, EndsWith9000AfterOneBoxWhenThePayloadCannotBeWritten)
+{
+    const std::string older = "older payload in use";
+    WriteBytes(PayloadPath(), older);
+    ovLib::CFileHandle user(
+        CreateFileW(PayloadPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(user.valid());
+    DWORD exitCode = kUntouched;
+
+    EXPECT_FALSE(CInstaller().Install(L"/install", exitCode));
+
+    EXPECT_EQ(9000u, exitCode);
+    EXPECT_EQ((std::vector<std::wstring>{L"create file"}), g_record.boxes);
+    EXPECT_TRUE(g_record.commandLines.empty());
+    user.reset();
+    EXPECT_EQ(older, ReadBytes(PayloadPath()));
+}
+
+TEST_F(InstallTest, DeletesThePayloadWhenItCannotBeStarted)
+{
+    g_record.refuseStart = true;
+    DWORD exitCode = kUntouched;
+
+    EXPECT_FALSE(CInstaller().Install(L"/install", exitCode));
+
+    EXPECT_EQ(9000u, exitCode);
+    EXPECT_EQ(1u, g_record.commandLines.size());
+    EXPECT_EQ(kPayload32Bytes, g_record.payloadAtStart);
+    EXPECT_FALSE(FileExists(PayloadPath()));
+    EXPECT_TRUE(g_record.boxes.empty());
+}
+
+TEST_F(InstallTest, EndsWith0WhenThePayloadsExitCodeCannotBeRead)
+{
+    g_record.failExitCode = true;
+    g_record.childExit = 3010;
+    DWORD exitCode = kUntouched;
+
+    EXPECT_TRUE(CInstaller().Install(L"/install", exitCode));
+
+    EXPECT_EQ(0u, exitCode);
+    EXPECT_FALSE(FileExists(PayloadPath()));
+}
+
+TEST_F(InstallTest, PassesTheExitCodeOnWhenThePayloadCannotBeDeleted)
+{
+    g_record.holdPayloadOpen = true;
+    g_record.childExit = 3010;
+    DWORD exitCode = kUntouched;
+
+    EXPECT_TRUE(CInstaller().Install(L"/install", exitCode));
+
+    EXPECT_EQ(3010u, exitCode);
+    ASSERT_NE(INVALID_HANDLE_VALUE, g_record.payloadHolder);
+    EXPECT_EQ(kPayload32Bytes, ReadBytes(PayloadPath()));
+}
+
+} // namespace
