@@ -60,13 +60,11 @@ bool CInstaller::Install(const wchar_t* commandLineTail, DWORD& exitCode)
     if (!ExtractResource(id, kPayloadType, payloadPath, nullptr))
         return false;
 
+    // The runner's status is not Setup's: a payload that could not be started,
+    // or whose exit code could not be read, leaves 0.
     DWORD payloadExitCode = 0;
-    const HRESULT status = RunProcessAndWait(payloadPath, commandLineTail, payloadExitCode);
+    RunProcessAndWait(payloadPath, commandLineTail, payloadExitCode);
     DeleteFileW(payloadPath);
-    if (status != S_OK) {
-        TraceError(L"CInstaller::Install(97) : RunProcessAndWait() != S_OK, 0x%08X", status);
-        return false;
-    }
     exitCode = payloadExitCode;
     return true;
 }
