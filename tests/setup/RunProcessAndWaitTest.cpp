@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -355,9 +354,11 @@ TEST_F(RunProcessAndWaitTest, StartsAPlainChildAndClosesProcessThenThread)
     EXPECT_EQ(0u, start.flags);
     EXPECT_FALSE(start.environmentGiven);
     EXPECT_FALSE(start.folderGiven);
-    STARTUPINFOW plain = {};
-    plain.cb = sizeof(plain);
-    EXPECT_EQ(0, std::memcmp(&plain, &start.startup, sizeof(plain)));
+    // Nothing asked of the child's window, desktop or standard handles.
+    EXPECT_EQ(sizeof(STARTUPINFOW), start.startup.cb);
+    EXPECT_EQ(0u, start.startup.dwFlags);
+    EXPECT_EQ(nullptr, start.startup.lpDesktop);
+    EXPECT_EQ(nullptr, start.startup.lpTitle);
     EXPECT_EQ((std::vector<HANDLE>{g_record.child.hProcess, g_record.child.hThread}), g_record.closed);
 }
 
