@@ -60,11 +60,14 @@ bool CInstaller::Install(const wchar_t* commandLineTail, DWORD& exitCode)
     if (!ExtractResource(id, kPayloadType, payloadPath, nullptr))
         return false;
 
-    // The runner's status is not Setup's: a payload that could not be started,
-    // or whose exit code could not be read, leaves 0.
     DWORD payloadExitCode = 0;
-    RunProcessAndWait(payloadPath, commandLineTail, payloadExitCode);
+    const HRESULT status = RunProcessAndWait(payloadPath, commandLineTail, payloadExitCode);
     DeleteFileW(payloadPath);
+    // A payload that never ran must not look like one that succeeded.
+    if (status != S_OK) {
+        TraceError(L"CInstaller::Install(97) : RunProcessAndWait() != S_OK, 0x%08X", status);
+        return false;
+    }
     exitCode = payloadExitCode;
     return true;
 }

@@ -5,13 +5,15 @@
 // temporary folder, run it with Setup's command-line tail, delete it.
 class CInstaller {
 public:
-    // Setup failed before its payload ran (or the payload could not be started).
+    // Setup failed before its payload ran: no temporary folder, or the payload
+    // could not be written or started.
     static constexpr DWORD kSetupFailed = 9000;
     static constexpr WORD kPayload32 = 145;
     static constexpr WORD kPayload64 = 146;
 
     // exitCode: 0 when the platform test fails, kSetupFailed on a failure,
-    // otherwise the payload's own exit code. True when the payload ran.
+    // otherwise the payload's own exit code (0 if it could not be read). True
+    // when the payload ran.
     bool Install(const wchar_t* commandLineTail, DWORD& exitCode);
 
     // Writes resource id of the given type from module (null: the executable)

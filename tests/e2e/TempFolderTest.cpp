@@ -73,14 +73,14 @@ TEST(PayloadFile, AnOlderOneIsReplacedThenDeleted)
     EXPECT_FALSE(std::filesystem::exists(run.PayloadPath()));
 }
 
-// The runner's failure is not Setup's: it ends with 0, as when nothing was to be done.
-TEST(PayloadFile, ThatCannotBeStartedIsDeletedAndSetupEndsWith0)
+// A payload that never ran must not pass for one that succeeded.
+TEST(PayloadFile, ThatCannotBeStartedIsDeletedAndSetupEndsWith9000)
 {
     CSetupRun run;
     run.SetSetupFolder(L"setup-unstartable");
     const CSetupResult result = run.Run(L"/status");
 
-    EXPECT_EQ(0u, result.dwExitCode);
+    EXPECT_EQ(9000u, result.dwExitCode);
     EXPECT_FALSE(std::filesystem::exists(run.PayloadPath())) << "the payload file was left behind";
 }
 

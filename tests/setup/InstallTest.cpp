@@ -7,6 +7,7 @@
 #include "tests/setup/CaseName.h"
 #include "tests/setup/CTestFolder.h"
 #include "tests/setup/TestFiles.h"
+#include "tests/support/CTraceCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -317,12 +318,14 @@ class InstallTempFolderTest : public InstallTest, public testing::WithParamInter
 TEST_P(InstallTempFolderTest, EndsWith9000WhenThereIsNoUsableTemporaryFolder)
 {
     g_record.temp = GetParam().temp;
+    testing_support::CTraceCapture trace;
     DWORD exitCode = kUntouched;
 
     EXPECT_FALSE(CInstaller().Install(L"/install", exitCode));
 
     EXPECT_EQ(9000u, exitCode);
     ExpectNothingDone();
+    EXPECT_EQ((std::vector<std::wstring>{L"CInstaller::Install(74) : Failed to GetTempPath"}), trace.Lines());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -349,15 +352,18 @@ TEST_F(InstallTest, EndsWith9000AfterOneBoxWhenThePayloadCannotBeWritten)
     EXPECT_EQ(older, ReadBytes(PayloadPath()));
 }
 
-// The runner's failure is the payload's, not Setup's.
-TEST_F(InstallTest, EndsWith0AndDeletesThePayloadWhenItCannotBeStarted)
+// A payload that never ran is Setup's failure, not a success of the payload.
+TEST_F(InstallTest, EndsWith9000AndDeletesThePayloadWhenItCannotBeStarted)
 {
     g_record.refuseStart = true;
+    testing_support::CTraceCapture trace;
     DWORD exitCode = kUntouched;
 
-    EXPECT_TRUE(CInstaller().Install(L"/install", exitCode));
+    EXPECT_FALSE(CInstaller().Install(L"/install", exitCode));
 
-    EXPECT_EQ(0u, exitCode);
+    EXPECT_EQ(9000u, exitCode);
+    EXPECT_EQ((std::vector<std::wstring>{L"CInstaller::Install(97) : RunProcessAndWait() != S_OK, 0x000004EC"}),
+              trace.Lines());
     EXPECT_EQ(1u, g_record.commandLines.size());
     EXPECT_EQ(kPayload32Bytes, g_record.payloadAtStart);
     EXPECT_FALSE(FileExists(PayloadPath()));
