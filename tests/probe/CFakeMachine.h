@@ -1,5 +1,5 @@
 #pragma once
-#include "tests/probe/CDebugCapture.h"
+#include "tests/support/CTraceCapture.h"
 #include "tests/probe/CFakeClock.h"
 #include "tests/probe/CFakeFolders.h"
 #include "tests/probe/CFakeLogSwitches.h"
@@ -27,7 +27,7 @@ public:
     CFakeProductSuite suite;
     CFakeToken token;
     CFakeLogSwitches switches;
-    CDebugCapture debug;
+    testing_support::CTraceCapture debug{testing_support::CTraceCapture::RecordOnly{}};
     CFakeFolders folders;
     CFakeClock clock;
 };

@@ -116,7 +116,7 @@ TEST(EnvironmentReportOffTest, GathersTheSameFactsAndWritesNothing)
 
     EXPECT_TRUE(facts.IsAtLeast(0xFFFF, 0x20, 1, 0));
     EXPECT_FALSE(facts.IsAtLeast(0xFFFF, 0x20, 1, 1));
-    EXPECT_TRUE(machine.debug.texts.empty());
+    EXPECT_TRUE(machine.debug.Lines().empty());
     EXPECT_TRUE(machine.folders.created.empty());
     EXPECT_EQ(0, machine.clock.calls);
     EXPECT_EQ(1, machine.switches.opens);

@@ -1,5 +1,5 @@
 #include "probe/CInstallerLog.h"
-#include "tests/probe/CDebugCapture.h"
+#include "tests/support/CTraceCapture.h"
 #include "tests/probe/CFakeClock.h"
 #include "tests/probe/CFakeFolders.h"
 #include "tests/probe/CFakeLogSwitches.h"
@@ -19,14 +19,14 @@ const std::wstring kHeader = L"Log started at 14:03:27 on 12/04/07.\r\n";
 struct LogWorld {
     CFakeVersion version{kNt60};
     CFakeLogSwitches switches;
-    CDebugCapture debug;
+    testing_support::CTraceCapture debug{testing_support::CTraceCapture::RecordOnly{}};
     CFakeFolders folders;
     CFakeClock clock;
 
     std::wstring DebugText() const
     {
         std::wstring all;
-        for (const std::wstring& text : debug.texts)
+        for (const std::wstring& text : debug.Lines())
             all += text;
         return all;
     }
@@ -200,7 +200,7 @@ TEST(LogPathLengthTest, PathOf259UnitsIsOpened)
     ASSERT_EQ(1u, world.folders.created.size());
     EXPECT_EQ(259u, world.folders.created.front().size());
     EXPECT_EQ(kHeader + L"line\r\n", world.folders.ReadLog(folder + L"\\"));
-    EXPECT_TRUE(world.debug.texts.empty());
+    EXPECT_TRUE(world.debug.Lines().empty());
 }
 
 TEST(LogPathLengthTest, PathOf260UnitsFallsBackToTheDebugger)
@@ -362,8 +362,8 @@ TEST_P(LogHeaderTest, ShowsTimeAndDate)
 
     CInstallerLog log;
 
-    ASSERT_EQ(1u, world.debug.texts.size());
-    EXPECT_EQ(row.header, world.debug.texts.front());
+    ASSERT_EQ(1u, world.debug.Lines().size());
+    EXPECT_EQ(row.header, world.debug.Lines().front());
     EXPECT_EQ(2, world.clock.calls);
 }
 
@@ -405,8 +405,8 @@ TEST_P(LogLineTest, EndsEachLineOnce)
     }
 
     EXPECT_EQ(kHeader + row.written, world.folders.ReadLog());
-    ASSERT_EQ(2u, world.debug.texts.size());
-    EXPECT_EQ(row.written, world.debug.texts.back());
+    ASSERT_EQ(2u, world.debug.Lines().size());
+    EXPECT_EQ(row.written, world.debug.Lines().back());
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, LogLineTest,
@@ -429,7 +429,7 @@ TEST(LogWriteTest, FormatsTheReportDirectives)
     log.Write(L"%d %x", -5, 0xABCDEFu);
 
     EXPECT_EQ(std::vector<std::wstring>({kHeader, L"OS Info: NT 5.1 (2008)\r\n", L"-5 abcdef\r\n"}),
-              world.debug.texts);
+              world.debug.Lines());
 }
 
 TEST(LogWriteTest, LongestFormattedTextStillGetsItsLineEnd)
@@ -441,8 +441,8 @@ TEST(LogWriteTest, LongestFormattedTextStillGetsItsLineEnd)
 
     log.Write(L"%s", longText.c_str());
 
-    ASSERT_EQ(2u, world.debug.texts.size());
-    const std::wstring& line = world.debug.texts.back();
+    ASSERT_EQ(2u, world.debug.Lines().size());
+    const std::wstring& line = world.debug.Lines().back();
     ASSERT_GE(line.size(), 2u);
     const std::wstring text = line.substr(0, line.size() - 2);
     EXPECT_EQ(L"\r\n", line.substr(line.size() - 2));
@@ -458,7 +458,7 @@ TEST(LogWriteTest, OffLogWritesNothingAndReadsNoClock)
 
     log.Write(L"line");
 
-    EXPECT_TRUE(world.debug.texts.empty());
+    EXPECT_TRUE(world.debug.Lines().empty());
     EXPECT_TRUE(world.folders.created.empty());
     EXPECT_EQ(0, world.clock.calls);
 }

@@ -267,7 +267,7 @@ TEST(PlatformFactsOnceTest, SecondConstructionChangesNothingAndReportsNothing)
     CFakeMachine machine;
     machine.version.record = WithSp(kNt60, 1, 0);
     CPlatformFacts first;
-    const std::vector<std::wstring> texts = machine.debug.texts;
+    const std::vector<std::wstring> texts = machine.debug.Lines();
     const int queries = machine.version.queries;
     const int clockReadings = machine.clock.calls;
     const int switchOpens = machine.switches.opens;
@@ -275,7 +275,7 @@ TEST(PlatformFactsOnceTest, SecondConstructionChangesNothingAndReportsNothing)
     machine.version.record = kNt51;
     CPlatformFacts second;
 
-    EXPECT_EQ(texts, machine.debug.texts);
+    EXPECT_EQ(texts, machine.debug.Lines());
     EXPECT_EQ(queries, machine.version.queries);
     EXPECT_EQ(clockReadings, machine.clock.calls);
     EXPECT_EQ(switchOpens, machine.switches.opens);

@@ -1,5 +1,7 @@
 #include "tests/support/CTraceCapture.h"
 
+#include "tests/support/TraceOptions.h"
+
 #include "trace/CDebugOptions.h"
 #include "trace/CRegDebugOutput.h"
 
@@ -9,27 +11,9 @@ namespace {
 
 CTraceCapture* g_activeCapture = nullptr;
 
-ovQvl::CDebugOptions EveryMessageVerbatim()
-{
-    ovQvl::CDebugOptions options;
-    auto& output = options.DebugOutput;
-    output.DebugType = 1;
-    output.OutputToDebugger = 1;
-    output.OutputToFile = 0;
-    output.AppendProcessIdToFile = 0;
-    output.PrependThreadId = 0;
-    output.PrependProcessId = 0;
-    output.PrependDateTime = 0;
-    output.PrependModuleName = 0;
-    output.AppendNewLine = 0;
-    output.PrependType = 0;
-    output.ExclusiveModules = 0;
-    return options;
-}
-
 } // namespace
 
-CTraceCapture::CTraceCapture() : CTraceCapture(EveryMessageVerbatim()) {}
+CTraceCapture::CTraceCapture() : CTraceCapture(PlainOptions()) {}
 
 CTraceCapture::CTraceCapture(const ovQvl::CDebugOptions& options) : CTraceCapture(RecordOnly{})
 {
@@ -57,8 +41,11 @@ CTraceCapture::~CTraceCapture()
 
 void WINAPI CTraceCapture::Record(const wchar_t* text)
 {
-    if (g_activeCapture)
-        g_activeCapture->m_lines.emplace_back(text ? text : L"");
+    if (!g_activeCapture)
+        return;
+    if (g_activeCapture->onOutput)
+        g_activeCapture->onOutput(text);
+    g_activeCapture->m_lines.emplace_back(text ? text : L"");
 }
 
 } // namespace testing_support

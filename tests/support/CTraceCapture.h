@@ -1,6 +1,7 @@
 #pragma once
 #include "tests/support/CImportHook.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,8 +40,11 @@ public:
     ~CTraceCapture();
 
     // Every recorded text, oldest first.
-    std::vector<std::wstring> Lines() const { return m_lines; }
+    const std::vector<std::wstring>& Lines() const { return m_lines; }
     void Clear() { m_lines.clear(); }
+
+    // Runs for each text before it is recorded (to see what happened first).
+    std::function<void(const wchar_t*)> onOutput;
 
 private:
     static void WINAPI Record(const wchar_t* text);

@@ -1,7 +1,7 @@
 #include "trace/CRegDebugOutput.h"
 #include "tests/support/CTraceCapture.h"
 #include "tests/trace/CDebugKeyRedirect.h"
-#include "tests/trace/TraceOptionsFor.h"
+#include "tests/support/TraceOptions.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

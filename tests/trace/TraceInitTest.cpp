@@ -2,7 +2,7 @@
 #include "trace/Trace.h"
 #include "tests/ovlib/CAllocationFailure.h"
 #include "tests/support/CTraceCapture.h"
-#include "tests/trace/TraceOptionsFor.h"
+#include "tests/support/TraceOptions.h"
 #include "tests/trace/CDebugKeyRedirect.h"
 #include "tests/trace/CFixedIdentity.h"
 

@@ -3,7 +3,7 @@
 #include "tests/support/CTraceCapture.h"
 #include "tests/trace/CDebugKeyRedirect.h"
 #include "tests/trace/CFixedIdentity.h"
-#include "tests/trace/TraceOptionsFor.h"
+#include "tests/support/TraceOptions.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
