@@ -5,7 +5,9 @@ add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
                         _WIN32_WINNT=0x0600 WINVER=0x0600
                         # msvcrt's own printf: "%s" in a wide format is wide text.
                         __USE_MINGW_ANSI_STDIO=0)
-add_compile_options(-Wall -Wextra -ffunction-sections -fdata-sections)
+# No -fdata-sections: with it this GCC puts zero-filled objects into .data
+# instead of .bss, so the file would carry them (4 KB for the log's line buffer).
+add_compile_options(-Wall -Wextra -ffunction-sections)
 
 # A Windows program that needs no DLL beyond the ones Windows ships. UNICODE_ENTRY:
 # it starts at wWinMain or wmain.
