@@ -33,6 +33,16 @@ void AnswerBoxes(DWORD processId, std::vector<HWND>& answered, CSetupResult& res
 
 } // namespace
 
+std::vector<std::wstring> CSetupResult::SetupDebugTexts() const
+{
+    std::vector<std::wstring> texts;
+    for (const winRun::CDebugString& line : debugStrings) {
+        if (line.dwProcessId == dwProcessId)
+            texts.push_back(line.text);
+    }
+    return texts;
+}
+
 CSetupRun::CSetupRun(const std::wstring& tempFolderName)
     : m_folder(L"run"), m_environment(winRun::CEnvironmentBlock::OfThisProcess())
 {
@@ -86,11 +96,16 @@ CSetupResult CSetupRun::Run(const std::wstring& tail)
     CSetupResult result;
     winRun::CChildProcess setup;
     const std::wstring setupPath = DriverFolder() + L"\\" + m_strSetupFolder + L"\\" + kSetupName;
-    if (!setup.Start(winRun::CChildProcess::CommandLine(setupPath, tail), WorkFolder(),
-                     m_environment, m_debugMode)) {
+    GetLocalTime(&result.stStarted);
+    if (!setup.Start(winRun::CChildProcess::CommandLine(setupPath, tail),
+                     m_strCurrentFolder.empty() ? WorkFolder() : m_strCurrentFolder, m_environment,
+                     m_debugMode)) {
         ADD_FAILURE() << "Setup did not start, error " << GetLastError();
         return result;
     }
+    result.dwProcessId = setup.Id();
+    if (m_onStart)
+        m_onStart(setup.Id());
     std::vector<HWND> answered;
     const ULONGLONG start = GetTickCount64();
     while (!setup.Wait(kPollMs)) {
@@ -100,6 +115,7 @@ CSetupResult CSetupRun::Run(const std::wstring& tail)
             return result;
         }
     }
+    GetLocalTime(&result.stEnded);
     result.dwExitCode = setup.ExitCode();
     result.report = CPayloadReport::Read(report);
     result.debugStrings = setup.DebugStrings();

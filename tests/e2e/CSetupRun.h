@@ -3,16 +3,24 @@
 #include "tests/e2e/CTestFolder.h"
 #include "tools/winrun/CChildProcess.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 // What a run of the test Setup left behind.
 struct CSetupResult {
+    DWORD dwProcessId = 0;  // 0 when Setup did not start
+    SYSTEMTIME stStarted = {};  // the driver's local clock just before the start
+    SYSTEMTIME stEnded = {};    // and once Setup had ended
     DWORD dwExitCode = 0;
     std::optional<CPayloadReport> report;
     std::vector<std::wstring> boxTexts;  // message boxes seen, in order (a desktop only)
     std::vector<winRun::CDebugString> debugStrings;
+
+    // The texts of Setup's own debugger output, in order, without those of
+    // the processes it started.
+    std::vector<std::wstring> SetupDebugTexts() const;
 };
 
 // One start of the test Setup as a user would do it: from a folder of its own,
@@ -39,6 +47,11 @@ public:
     void SetPayloadSleep(DWORD milliseconds);
     void SetEnvironment(const std::wstring& name, const std::wstring& value);
     void SetDebugMode(winRun::DebugMode mode) { m_debugMode = mode; }
+    // Setup's current folder; the work folder unless set.
+    void SetCurrentFolder(const std::wstring& path) { m_strCurrentFolder = path; }
+    // Called with Setup's process id once the process exists. Under a debug
+    // mode none of Setup's own code has run yet.
+    void SetOnStart(std::function<void(DWORD processId)> onStart) { m_onStart = std::move(onStart); }
 
     // Starts Setup with this command-line tail and waits for it; a run that
     // does not end in time fails the test.
@@ -48,6 +61,8 @@ private:
     CTestFolder m_folder;
     std::wstring m_strTempFolder;
     std::wstring m_strSetupFolder = L"setup";
+    std::wstring m_strCurrentFolder;
+    std::function<void(DWORD)> m_onStart;
     std::wstring m_strVersion = L"vista";
     winRun::DebugMode m_debugMode = winRun::DebugMode::None;
     winRun::CEnvironmentBlock m_environment;
