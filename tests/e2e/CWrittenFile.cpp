@@ -30,3 +30,13 @@ std::wstring CWrittenFile::Utf16(std::size_t offset) const
                                      static_cast<unsigned char>(m_bytes[i + 1]) << 8);
     return text;
 }
+
+std::string CWrittenFile::Utf16Bytes(const std::wstring& text)
+{
+    std::string bytes;
+    for (const wchar_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>((unit >> 8) & 0xFF);
+    }
+    return bytes;
+}

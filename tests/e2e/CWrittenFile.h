@@ -15,6 +15,9 @@ public:
     // for an odd number of bytes.
     std::wstring Utf16(std::size_t offset = 0) const;
 
+    // The bytes of text as UTF-16LE, for files a test makes beforehand.
+    static std::string Utf16Bytes(const std::wstring& text);
+
 private:
     std::string m_bytes;
 };

@@ -2,6 +2,7 @@
 // registry and made to report a real failure: a temporary folder that cannot
 // be found. Under Wine that is a TMP longer than MAX_PATH.
 #include "tests/e2e/CClockSpan.h"
+#include "tests/e2e/CHeldFile.h"
 #include "tests/e2e/CRegistrySandbox.h"
 #include "tests/e2e/CRemovedFile.h"
 #include "tests/e2e/CSetupRun.h"
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <regex>
 
@@ -138,19 +140,25 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder)
     return names;
 }
 
+// Both views start empty; the case's settings go into its own. Setup is the
+// only debuggee, so that nothing but its own output is seen.
+CSetupResult RunWithTrace(const TraceCase& c, const std::wstring& logFolder, CSetupRun& run)
+{
+    CRegistrySandbox native(HKEY_LOCAL_MACHINE, kSandboxKey);
+    CRegistrySandbox wow(HKEY_LOCAL_MACHINE, kSandboxKey, KEY_WOW64_32KEY);
+    ApplySettings(c, logFolder, c.view == KEY_WOW64_32KEY ? wow : native);
+    run.SetTempFolder(run.WorkFolder() + L"\\" + std::wstring(MAX_PATH, L'x'));
+    run.SetDebugMode(winRun::DebugMode::ThisProcess);
+    return run.Run(L"/status");
+}
+
 class DiagnosticTrace : public testing::TestWithParam<TraceCase> {};
 
 TEST_P(DiagnosticTrace, ReportsTheMissingTemporaryFolderAsSwitched)
 {
     const TraceCase& c = GetParam();
-    CRegistrySandbox native(HKEY_LOCAL_MACHINE, kSandboxKey);
-    CRegistrySandbox wow(HKEY_LOCAL_MACHINE, kSandboxKey, KEY_WOW64_32KEY);
     CTestFolder logs(L"trace");
-    ApplySettings(c, logs.Path(), c.view == KEY_WOW64_32KEY ? wow : native);
-
     CSetupRun run;
-    run.SetTempFolder(run.WorkFolder() + L"\\" + std::wstring(MAX_PATH, L'x'));
-    run.SetDebugMode(winRun::DebugMode::ThisProcess);
     const std::wstring folder = c.directory == Directory::Unset ? CSetupRun::DriverFolder() + L"\\setup" : logs.Path();
     CRemovedFile withId;
     CRemovedFile withoutId;
@@ -158,7 +166,7 @@ TEST_P(DiagnosticTrace, ReportsTheMissingTemporaryFolderAsSwitched)
         withId.Watch(folder + L"\\Setup-0x" + Hex4(processId) + L".log");
         withoutId.Watch(folder + L"\\Setup.log");
     });
-    const CSetupResult result = run.Run(L"/status");
+    const CSetupResult result = RunWithTrace(c, logs.Path(), run);
 
     EXPECT_EQ(kSetupFailed, result.dwExitCode);
     EXPECT_FALSE(result.report) << "the payload ran";
@@ -304,5 +312,53 @@ INSTANTIATE_TEST_SUITE_P(
                     Alone(Silent("NoDebugOutputKey", {{kCrashKey, L"DumpType", Dword(0x22)}})),
                     Alone(Silent("NoKeyAtAll", {})), In32BitView(Silent("Only32BitView", {}))),
     [](const testing::TestParamInfo<TraceCase>& info) { return std::string(info.param.name); });
+
+// ---- A trace file that is there before Setup ----
+
+class DiagnosticTraceFile : public testing::Test {
+protected:
+    TraceCase Case() const
+    {
+        TraceCase c = Traced("SharedName", {{kOutputKey, L"AppendProcessIdToFile", Dword(0)}});
+        c.file = FileName::WithoutProcessId;
+        return c;
+    }
+
+    std::wstring Path() const { return m_logs.Path() + L"\\Setup.log"; }
+
+    CTestFolder m_logs{L"trace"};
+    const std::wstring m_strEarlier = L"an earlier process's line\r\n";
+};
+
+TEST_F(DiagnosticTraceFile, AnExistingOneIsAppendedToWithoutASecondMark)
+{
+    std::ofstream(std::filesystem::path(Path()), std::ios::binary)
+        << "\xFF\xFE" << CWrittenFile::Utf16Bytes(m_strEarlier);
+    CSetupRun run;
+    const CSetupResult result = RunWithTrace(Case(), m_logs.Path(), run);
+
+    const auto file = CWrittenFile::Read(Path());
+    ASSERT_TRUE(file);
+    EXPECT_TRUE(file->StartsWithByteOrderMark());
+    const std::wstring text = file->Utf16(2);
+    ASSERT_EQ(Narrow(m_strEarlier), Narrow(text.substr(0, m_strEarlier.size())));
+    EXPECT_TRUE(IsTraceLineOfRun(text.substr(m_strEarlier.size()), Case(), result));
+}
+
+// Held open with only readers admitted, as by another process of the same
+// name: Setup's file output is lost, not its debugger output.
+TEST_F(DiagnosticTraceFile, HeldByAnotherWriterIsLeftAlone)
+{
+    const CHeldFile held(Path(), "\xFF\xFE" + CWrittenFile::Utf16Bytes(m_strEarlier));
+    ASSERT_TRUE(held.IsHeld());
+    CSetupRun run;
+    const CSetupResult result = RunWithTrace(Case(), m_logs.Path(), run);
+
+    EXPECT_EQ(kSetupFailed, result.dwExitCode);
+    const std::vector<std::wstring> texts = result.SetupDebugTexts();
+    ASSERT_EQ(1u, texts.size());
+    EXPECT_TRUE(IsTraceLineOfRun(texts.front(), Case(), result));
+    EXPECT_EQ("\xFF\xFE" + CWrittenFile::Utf16Bytes(m_strEarlier), held.Text());
+}
 
 } // namespace

@@ -367,9 +367,8 @@ TEST(InstallerLogAppend, KeepsAnEarlierRunsLinesWithoutAByteOrderMark)
     CSetupRun run;
     run.SetDebugMode(winRun::DebugMode::ThisProcess);
     run.SetOnStart([&](DWORD processId) {
-        std::ofstream out(std::filesystem::path(LogPath(run, processId)), std::ios::binary);
-        for (const wchar_t unit : earlier)
-            out.put(static_cast<char>(unit & 0xFF)).put(static_cast<char>(unit >> 8));
+        std::ofstream(std::filesystem::path(LogPath(run, processId)), std::ios::binary)
+            << CWrittenFile::Utf16Bytes(earlier);
     });
     const CSetupResult result = run.Run(L"/status");
 
