@@ -14,12 +14,12 @@ namespace {
 using winRun::CRegistryLocation;
 using winRun::CRegistryValue;
 
-constexpr wchar_t kScratchParent[] = L"Software\\SetupE2EHarness";
+constexpr wchar_t kScratchParent[] = L"Software\\SetupE2E";
 
 // A key of this test process's own, so that no lock is needed.
 std::wstring ScratchKey()
 {
-    return std::wstring(kScratchParent) + L"\\" + std::to_wstring(GetCurrentProcessId());
+    return std::wstring(kScratchParent) + L"\\Tree" + std::to_wstring(GetCurrentProcessId());
 }
 
 class HarnessRegistryKey : public testing::Test {
