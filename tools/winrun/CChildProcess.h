@@ -37,6 +37,8 @@ public:
     bool Wait(DWORD milliseconds);
 
     DWORD Id() const noexcept { return m_dwId; }
+    // For questions the class does not ask: times, memory.
+    HANDLE Handle() const noexcept { return m_hProcess.get(); }
     // The full 32-bit exit code, once Wait has returned true.
     DWORD ExitCode() const noexcept { return m_dwExitCode; }
     const std::vector<CDebugString>& DebugStrings() const;

@@ -1,0 +1,46 @@
+#include "bench/CExitStamp.h"
+
+#include "bench/CNamedEvent.h"
+
+#include <cstring>
+#include <stdexcept>
+
+CExitStamp::CExitStamp()
+    : m_strName(CNamedEvent::UniqueName(L"exit-stamp")),
+      m_hMapping(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(FILETIME),
+                                    m_strName.c_str()))
+{
+    if (m_hMapping)
+        m_view.reset(MapViewOfFile(m_hMapping.get(), FILE_MAP_WRITE, 0, 0, sizeof(FILETIME)));
+    if (!m_view)
+        throw std::runtime_error("cannot map the exit stamp");
+    Clear();
+}
+
+void CExitStamp::Clear() noexcept
+{
+    std::memset(m_view.get(), 0, sizeof(FILETIME));
+}
+
+ULONGLONG CExitStamp::Read() const
+{
+    FILETIME stamp;
+    std::memcpy(&stamp, m_view.get(), sizeof(stamp));
+    const ULONGLONG value = FileTimeValue(stamp);
+    if (value == 0)
+        throw std::runtime_error("the payload left no exit stamp: it did not run to its end");
+    return value;
+}
+
+ULONGLONG FileTimeValue(const FILETIME& time) noexcept
+{
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+ULONGLONG ProcessExitTime(HANDLE process)
+{
+    FILETIME creation, exit, kernel, user;
+    if (!GetProcessTimes(process, &creation, &exit, &kernel, &user) || FileTimeValue(exit) == 0)
+        throw std::runtime_error("no exit time for an ended process");
+    return FileTimeValue(exit);
+}
