@@ -1,6 +1,7 @@
 #include "probe/CPlatformFacts.h"
 
 #include "ovlib/CUniqueHandle.h"
+#include "ovlib/LoadSystemLibrary.h"
 #include "ovlib/ProcAddress.h"
 #include "probe/CInstallerLog.h"
 #include "probe/CVersionCache.h"
@@ -118,7 +119,8 @@ void CPlatformFacts::ReadServicePack()
 
 void CPlatformFacts::ReadWow64()
 {
-    ovLib::CLibrary kernel(LoadLibraryW(L"KERNEL32"));
+    // The system's own copy, never one planted beside Setup or in its current folder.
+    ovLib::CLibrary kernel = ovLib::LoadSystemLibrary(L"KERNEL32.DLL");
     if (!kernel)
         return;
     using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);

@@ -1,6 +1,7 @@
 #include "probe/CVersionCache.h"
 
 #include "ovlib/CUniqueHandle.h"
+#include "ovlib/LoadSystemLibrary.h"
 #include "ovlib/ProcAddress.h"
 
 #include <cstring>
@@ -14,7 +15,7 @@ namespace {
 constexpr char kTerminalServerSuite[] = "Terminal Server";
 constexpr char kProductOptionsKey[] = "System\\CurrentControlSet\\Control\\ProductOptions";
 constexpr char kProductSuiteValue[] = "ProductSuite";
-constexpr wchar_t kWtsLibrary[] = L"\\wtsapi32.dll";
+constexpr wchar_t kWtsLibrary[] = L"wtsapi32.dll";
 
 constexpr DWORD kVerSuiteName = 0x40;
 constexpr BYTE kVerAnd = 6;
@@ -68,18 +69,6 @@ private:
     WtsFreeMemoryFn m_freeMemory;
     LPSTR m_data = nullptr;
 };
-
-// The system's own copy only: a library of that name beside Setup or in the
-// current folder must never be the one loaded.
-ovLib::CLibrary LoadSystemLibrary(const wchar_t* backslashAndName)
-{
-    wchar_t path[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-    if (length == 0 || length + lstrlenW(backslashAndName) >= MAX_PATH)
-        return ovLib::CLibrary();
-    lstrcpyW(path + length, backslashAndName);
-    return ovLib::CLibrary(LoadLibraryW(path));
-}
 
 BOOL VerifyTerminalSuite()
 {
@@ -171,7 +160,7 @@ BOOL CVersionCache::IsInActiveSession() noexcept
 {
     if (!IsNtFamily() || !s_bTerminalServices)
         return TRUE;
-    ovLib::CLibrary wtsapi = LoadSystemLibrary(kWtsLibrary);
+    ovLib::CLibrary wtsapi = ovLib::LoadSystemLibrary(kWtsLibrary);
     if (!wtsapi)
         return TRUE;
     auto query = ovLib::ProcAddress<WtsQuerySessionInformationFn>(wtsapi.get(), "WTSQuerySessionInformationA");

@@ -246,7 +246,11 @@ TEST_P(Wow64Test, FlagIsSetOnlyByACallThatReturnsExactlyOne)
 
     EXPECT_EQ(row.expected, facts.IsUnderWow64());
     EXPECT_NE(std::string::npos, machine.procs.Asked().find("IsWow64Process;"));
-    EXPECT_EQ(1u, std::count(machine.terminal.loaded.begin(), machine.terminal.loaded.end(), L"KERNEL32"));
+    wchar_t system[MAX_PATH];
+    ASSERT_NE(0u, GetSystemDirectoryW(system, MAX_PATH));
+    const std::wstring kernel = std::wstring(system) + L"\\KERNEL32.DLL";
+    EXPECT_EQ(1u, std::count(machine.terminal.loaded.begin(), machine.terminal.loaded.end(), kernel))
+        << "the kernel is loaded by its full path in the system directory";
     if (row.present) {
         EXPECT_EQ(1, g_wow64.calls);
         EXPECT_EQ(GetCurrentProcess(), g_wow64.process);
