@@ -1,0 +1,43 @@
+# Script mode: writes a delay-import library for each of DLLS, holding exactly
+# the functions of that DLL that ARCHIVE imports, so that Setup binds them at
+# first use, after it has restricted where libraries may come from.
+# Variables: NM, DLLTOOL, ARCHIVE, IMPORT_LIB_DIR, DLLS (comma-separated),
+# SYMBOL_PREFIX, OUT_DIR.
+
+cmake_minimum_required(VERSION 3.25)
+
+function(imported_names nm file kind prefix out)
+  execute_process(COMMAND ${nm} ${file} OUTPUT_VARIABLE listing ERROR_QUIET RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "${nm} cannot read ${file}")
+  endif()
+  string(REGEX MATCHALL " ${kind} __imp_${prefix}[^\n]+" symbols "${listing}")
+  set(names)
+  foreach(symbol IN LISTS symbols)
+    string(REGEX REPLACE "^ ${kind} __imp_${prefix}" "" name "${symbol}")
+    list(APPEND names ${name})
+  endforeach()
+  list(REMOVE_DUPLICATES names)
+  set(${out} ${names} PARENT_SCOPE)
+endfunction()
+
+imported_names(${NM} ${ARCHIVE} U "${SYMBOL_PREFIX}" used)
+file(MAKE_DIRECTORY ${OUT_DIR})
+string(REPLACE "," ";" dlls "${DLLS}")
+foreach(dll IN LISTS dlls)
+  imported_names(${NM} ${IMPORT_LIB_DIR}/lib${dll}.a I "${SYMBOL_PREFIX}" offered)
+  set(exports)
+  foreach(name IN LISTS used)
+    if(name IN_LIST offered)
+      string(APPEND exports "${name}\n")
+    endif()
+  endforeach()
+  set(def ${OUT_DIR}/${dll}.def)
+  file(WRITE ${def} "LIBRARY ${dll}.dll\nEXPORTS\n${exports}")
+  execute_process(COMMAND ${DLLTOOL} --kill-at --input-def ${def} --dllname ${dll}.dll
+                          --output-delaylib ${OUT_DIR}/lib${dll}-delay.a
+                  RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "${DLLTOOL} cannot write the delay-import library of ${dll}")
+  endif()
+endforeach()

@@ -1,0 +1,45 @@
+#include "setup/CSafeDllSearch.h"
+
+#include "ovlib/LoadSystemLibrary.h"
+#include "ovlib/ProcAddress.h"
+
+namespace {
+
+using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+using SetDllDirectoryWFn = BOOL(WINAPI*)(LPCWSTR);
+
+// The import descriptors name libraries in ASCII.
+bool Widen(const char* narrow, wchar_t (&wide)[MAX_PATH]) noexcept
+{
+    for (int i = 0; i < MAX_PATH; ++i) {
+        const unsigned char unit = static_cast<unsigned char>(narrow[i]);
+        if (unit >= 0x80)
+            return false;
+        wide[i] = unit;
+        if (unit == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool CSafeDllSearch::Restrict() noexcept
+{
+    // Both are looked up: neither exists on every system Setup starts on.
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    const auto setDefaultDirectories =
+        ovLib::ProcAddress<SetDefaultDllDirectoriesFn>(kernel, "SetDefaultDllDirectories");
+    if (setDefaultDirectories && setDefaultDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return true;
+    const auto setDllDirectory = ovLib::ProcAddress<SetDllDirectoryWFn>(kernel, "SetDllDirectoryW");
+    return setDllDirectory && setDllDirectory(L"");
+}
+
+FARPROC WINAPI CSafeDllSearch::OnDelayLoad(unsigned notification, PDelayLoadInfo info) noexcept
+{
+    wchar_t name[MAX_PATH];
+    if (notification != dliNotePreLoadLibrary || !info || !info->szDll || !Widen(info->szDll, name))
+        return nullptr;
+    return reinterpret_cast<FARPROC>(ovLib::LoadSystemLibrary(name).release());
+}
