@@ -88,18 +88,42 @@ TEST_F(ShippedSetup, CarriesAVersionInfo)
     EXPECT_EQ(kFixedFileInfoSignature, signature);
 }
 
-TEST_F(ShippedSetup, ImportsOnlyFromWindowsSystemDlls)
+std::string Lower(std::string text)
 {
-    const std::vector<std::string> allowed = {"kernel32.dll", "user32.dll", "advapi32.dll",
-                                              "shlwapi.dll", "msvcrt.dll", "ntdll.dll"};
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// The libraries NT 6.0 maps from its own KnownDLLs list, whatever lies beside
+// the program; ntdll is mapped into every process before any search.
+const std::vector<std::string> kKnownDlls = {
+    "advapi32.dll", "clbcatq.dll", "comdlg32.dll", "difxapi.dll", "gdi32.dll",   "iertutil.dll",
+    "imagehlp.dll", "imm32.dll",   "kernel32.dll", "lpk.dll",     "msctf.dll",   "msvcrt.dll",
+    "normaliz.dll", "nsi.dll",     "ole32.dll",    "oleaut32.dll", "psapi.dll",  "rpcrt4.dll",
+    "setupapi.dll", "shell32.dll", "shlwapi.dll",  "urlmon.dll",  "user32.dll",  "usp10.dll",
+    "wininet.dll",  "wldap32.dll", "ws2_32.dll",   "ntdll.dll"};
+
+// A DLL of any other name would be looked for beside Setup, in its downloads folder.
+TEST_F(ShippedSetup, ImportsOnlyKnownDlls)
+{
     const std::vector<std::string> imported = m_image.ImportedDlls();
     EXPECT_FALSE(imported.empty());
-    for (std::string dll : imported) {
-        std::transform(dll.begin(), dll.end(), dll.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        EXPECT_NE(allowed.end(), std::find(allowed.begin(), allowed.end(), dll))
-            << dll << " is not a Windows system DLL Setup may use";
-    }
+    for (const std::string& dll : imported)
+        EXPECT_NE(kKnownDlls.end(), std::find(kKnownDlls.begin(), kKnownDlls.end(), Lower(dll)))
+            << dll << " is not a library NT 6.0 maps from its KnownDLLs list";
+}
+
+// Everything else is bound at first use, after Setup has restricted the
+// search for libraries: where KnownDLLs does not protect a name, a library
+// bound at start-up would already come from Setup's own folder.
+TEST_F(ShippedSetup, BindsOnlyTheKernelAndTheCRuntimeAtStartUp)
+{
+    std::vector<std::string> imported;
+    for (const std::string& dll : m_image.ImportedDlls())
+        imported.push_back(Lower(dll));
+    std::sort(imported.begin(), imported.end());
+    EXPECT_EQ((std::vector<std::string>{"kernel32.dll", "msvcrt.dll"}), imported);
 }
 
 } // namespace
