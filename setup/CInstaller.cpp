@@ -4,6 +4,7 @@
 #include "ovlib/CStringConvert.h"
 #include "ovlib/CUniqueHandle.h"
 #include "probe/CPlatformFacts.h"
+#include "setup/CHeldPayload.h"
 #include "setup/RunProcessAndWait.h"
 #include "trace/Trace.h"
 
@@ -11,6 +12,7 @@ namespace {
 
 constexpr wchar_t kPayloadName[] = L"qvltgl.exe";
 constexpr wchar_t kPayloadType[] = L"BIN";
+constexpr wchar_t kWriteFailed[] = L"write file";
 
 void ShowError(const wchar_t* text)
 {
@@ -59,9 +61,17 @@ bool CInstaller::Install(const wchar_t* commandLineTail, DWORD& exitCode)
     const WORD id = facts.IsUnderWow64() ? kPayload64 : kPayload32;
     if (!ExtractResource(id, kPayloadType, payloadPath, nullptr))
         return false;
+    // The file could have been swapped since it was written; from here on it cannot be.
+    CHeldPayload payload;
+    if (!payload.Hold(payloadPath, id, kPayloadType, nullptr)) {
+        ShowError(kWriteFailed);
+        DeleteFileW(payloadPath);
+        return false;
+    }
 
     DWORD payloadExitCode = 0;
     const HRESULT status = RunProcessAndWait(payloadPath, commandLineTail, payloadExitCode);
+    payload.Release();
     DeleteFileW(payloadPath);
     // A payload that never ran must not look like one that succeeded.
     if (status != S_OK) {
@@ -103,7 +113,7 @@ bool CInstaller::ExtractResource(WORD id, const wchar_t* type, const wchar_t* pa
     }
     DWORD written = 0;
     if (!WriteFile(file.get(), bytes, size, &written, nullptr) || written != size) {
-        ShowError(L"write file");
+        ShowError(kWriteFailed);
         file.reset();
         loaded.reset();
         DeleteFileW(path);

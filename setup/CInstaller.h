@@ -13,7 +13,9 @@ public:
 
     // exitCode: 0 when the platform test fails, kSetupFailed on a failure,
     // otherwise the payload's own exit code (0 if it could not be read). True
-    // when the payload ran.
+    // when the payload ran. The payload is held open, checked against its
+    // resource, from its extraction until it has ended; a payload that cannot
+    // be checked is a failed extraction.
     bool Install(const wchar_t* commandLineTail, DWORD& exitCode);
 
     // Writes resource id of the given type from module (null: the executable)
