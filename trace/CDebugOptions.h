@@ -1,23 +1,15 @@
 #pragma once
 #include "ovlib/CWideString.h"
+#include "trace/CModuleMap.h"
 
 #include <windows.h>
 
-#include <map>
 
 namespace ovLib {
 class CRegistry;
 }
 
 namespace ovQvl {
-
-// Orders module names by exact code-unit comparison.
-struct CExactNameLess {
-    bool operator()(const ovLib::CWideString& left, const ovLib::CWideString& right) const noexcept
-    {
-        return left.Compare(right) < 0;
-    }
-};
 
 // The machine-wide switches of the diagnostic trace, read from
 // HKLM\Software\Quorvel\Orvane\Debug. Each field is named after its registry
@@ -39,7 +31,7 @@ public:
         DWORD PrependType;
         DWORD ExclusiveModules;
         // Sub-key DebugOutput\Modules: module name -> traces (non-zero) or not.
-        std::map<ovLib::CWideString, DWORD, CExactNameLess> Modules;
+        CModuleMap Modules;
     };
 
     CDebugOptions() noexcept;
