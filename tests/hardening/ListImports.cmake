@@ -1,0 +1,22 @@
+# Script mode: writes OUT, a C++ list of the functions that ARCHIVE imports
+# from DLLs (its "__imp_" references), one quoted name a line.
+# Variables: NM, ARCHIVE, OUT.
+cmake_minimum_required(VERSION 3.25)
+execute_process(COMMAND ${NM} ${ARCHIVE} OUTPUT_VARIABLE listing ERROR_QUIET RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "${NM} cannot read ${ARCHIVE}")
+endif()
+string(REGEX MATCHALL " U __imp_[A-Za-z_0-9]+" symbols "${listing}")
+set(names)
+foreach(symbol IN LISTS symbols)
+  string(REGEX REPLACE "^ U __imp_" "" name "${symbol}")
+  list(APPEND names ${name})
+endforeach()
+list(REMOVE_DUPLICATES names)
+list(SORT names)
+set(text "")
+foreach(name IN LISTS names)
+  string(APPEND text "\"${name}\",\n")
+endforeach()
+file(WRITE ${OUT}.new "${text}")
+file(COPY_FILE ${OUT}.new ${OUT} ONLY_IF_DIFFERENT)
