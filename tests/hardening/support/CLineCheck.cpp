@@ -12,9 +12,7 @@ const std::wregex kLogLine(L"(Log started at \\d\\d:\\d\\d:\\d\\d on \\d\\d/\\d\
                            L"|NT Server|Service Pack: \\d+\\.\\d+|Terminal Services are installed"
                            L"|In Active Session|Current User is Administrator)\r\n");
 
-} // namespace
-
-bool CLineCheck::IsTraceLine(const std::wstring& line, const CTracePrefixes& prefixes)
+std::wstring PrefixPattern(const CLineCheck::CTracePrefixes& prefixes)
 {
     std::wstring pattern;
     if (prefixes.dateTime)
@@ -27,8 +25,19 @@ bool CLineCheck::IsTraceLine(const std::wstring& line, const CTracePrefixes& pre
         pattern += L"0x[0-9A-F]{4,8} : ";
     if (prefixes.type)
         pattern += L"(Information|Warning|Error) : ";
-    pattern += L"[^\r\n]*\r\n";
-    return std::regex_match(line, std::wregex(pattern));
+    return pattern;
+}
+
+} // namespace
+
+bool CLineCheck::IsTraceLine(const std::wstring& line, const CTracePrefixes& prefixes)
+{
+    return std::regex_match(line, std::wregex(PrefixPattern(prefixes) + L"[^\r\n]*\r\n"));
+}
+
+bool CLineCheck::IsTracePrefix(const std::wstring& head, const CTracePrefixes& prefixes)
+{
+    return std::regex_match(head, std::wregex(PrefixPattern(prefixes)));
 }
 
 bool CLineCheck::IsTraceLine(const std::wstring& line)

@@ -19,6 +19,8 @@ public:
     static bool IsTraceLine(const std::wstring& line, const CTracePrefixes& prefixes);
     // With every prefix, as the trace's defaults have it.
     static bool IsTraceLine(const std::wstring& line);
+    // Exactly the prefixes switched on, each closed by " : ", and nothing else.
+    static bool IsTracePrefix(const std::wstring& head, const CTracePrefixes& prefixes);
     // One line of the installer log: a header or report line, then CR LF.
     static bool IsInstallerLogLine(const std::wstring& line);
     // A file's text cut after each CR LF; what follows the last one, if

@@ -49,6 +49,11 @@ LSTATUS WINAPI CMachineKeyRedirect::Redirect(HKEY parent, LPCWSTR path, DWORD op
     return g_open(HKEY_CURRENT_USER, redirected, options, access & ~(KEY_WOW64_32KEY | KEY_WOW64_64KEY), result);
 }
 
+void CMachineKeyRedirect::Clear() const
+{
+    RegDeleteTreeW(HKEY_CURRENT_USER, m_strKey.c_str());
+}
+
 bool CMachineKeyRedirect::Create(const std::wstring& machinePath) const
 {
     HKEY key = nullptr;

@@ -26,6 +26,8 @@ public:
     bool SetString(const std::wstring& machinePath, const wchar_t* name, const std::wstring& text) const;
     // Creates the key (and its parents) with no values.
     bool Create(const std::wstring& machinePath) const;
+    // Removes every key and value given so far.
+    void Clear() const;
 
     // The key of a process under HKEY_CURRENT_USER, for clean-up by another.
     static std::wstring KeyOf(DWORD processId);
