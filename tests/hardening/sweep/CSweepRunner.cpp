@@ -108,8 +108,8 @@ CSweepRunner::COutcome CSweepRunner::Run(const std::string& function, unsigned o
 
     COutcome outcome;
     winRun::CChildProcess child;
-    const std::string spec = "--sweep-case=" + function + ":" + std::to_string(ordinal);
-    if (child.Start(winRun::CChildProcess::CommandLine(ThisProgram().wstring(), std::wstring(spec.begin(), spec.end())),
+    const std::string request = "--sweep-case=" + function + ":" + std::to_string(ordinal);
+    if (child.Start(winRun::CChildProcess::CommandLine(ThisProgram().wstring(), std::wstring(request.begin(), request.end())),
                     folder.wstring(), environment)) {
         outcome.ended = child.Wait(kCaseLimitMs);
         outcome.processExitCode = child.ExitCode();

@@ -28,13 +28,13 @@ std::wstring TemporaryFolder()
 }
 
 // "Function:ordinal"; an empty function counts calls.
-int RunCase(const std::string& spec)
+int RunCase(const std::string& request)
 {
-    const std::size_t colon = spec.rfind(':');
+    const std::size_t colon = request.rfind(':');
     if (colon == std::string::npos)
         return 2;
-    const unsigned ordinal = static_cast<unsigned>(std::strtoul(spec.c_str() + colon + 1, nullptr, 10));
-    return CSweepCase(spec.substr(0, colon), ordinal, TemporaryFolder()).Run();
+    const unsigned ordinal = static_cast<unsigned>(std::strtoul(request.c_str() + colon + 1, nullptr, 10));
+    return CSweepCase(request.substr(0, colon), ordinal, TemporaryFolder()).Run();
 }
 
 } // namespace
