@@ -36,7 +36,16 @@ TEST(FaultSweep, EveryCallOfEveryWin32FunctionOnTheMainPathFailsInTurn)
     // Setup goes on only on NT 6.0.
     const winRun::CWineAppVersion vista(HARDENING_SWEEP, L"vista");
     CSweepRunner runner;
-    const CSweepRunner::COutcome baseline = runner.Run("", 0);
+    unsigned reruns = 0;
+    // Wine now and then refuses a start (ERROR_INTERNAL_ERROR, about one in
+    // three thousand here, with or without Setup). A run without faults that
+    // did not get its payload started, and a case that never reached its
+    // call, tested nothing: each is run once more, and the reruns counted.
+    CSweepRunner::COutcome baseline = runner.Run("", 0);
+    if (!baseline.Passed()) {
+        ++reruns;
+        baseline = runner.Run("", 0);
+    }
     ASSERT_TRUE(baseline.Passed()) << "without faults: " << baseline.Describe();
     for (const std::string& name : baseline.Asked())
         EXPECT_TRUE(CSweptFunctions::IsKnown(name)) << "looked up at run time but unknown to the sweep: " << name;
@@ -45,7 +54,11 @@ TEST(FaultSweep, EveryCallOfEveryWin32FunctionOnTheMainPathFailsInTurn)
     unsigned cases = 0;
     for (const auto& [function, count] : calls) {
         for (unsigned ordinal = 1; ordinal <= count; ++ordinal) {
-            const CSweepRunner::COutcome outcome = runner.Run(function, ordinal);
+            CSweepRunner::COutcome outcome = runner.Run(function, ordinal);
+            if (!outcome.Struck()) {
+                ++reruns;
+                outcome = runner.Run(function, ordinal);
+            }
             ++cases;
             EXPECT_TRUE(outcome.Passed()) << function << " call " << ordinal << ": " << outcome.Describe();
             EXPECT_TRUE(outcome.Struck()) << function << " call " << ordinal << " never came";
@@ -55,7 +68,7 @@ TEST(FaultSweep, EveryCallOfEveryWin32FunctionOnTheMainPathFailsInTurn)
               << " cases (function x call ordinal):";
     for (const auto& [function, count] : calls)
         std::cout << ' ' << function << " x" << count;
-    std::cout << std::endl;
+    std::cout << "; " << reruns << " run again" << std::endl;
     EXPECT_GT(cases, 0u);
 }
 

@@ -137,9 +137,23 @@ std::wstring FolderOfLength(std::size_t units)
     }
 }
 
+// Wine now and then refuses to start a program with ERROR_INTERNAL_ERROR
+// (about one start in three thousand here, with or without Setup); a length
+// whose start was refused so is run once more, and the reruns are counted.
+bool StartRefusedByWine(const std::vector<std::wstring>& traceLines)
+{
+    for (const std::wstring& line : traceLines) {
+        if (line.find(L"RunProcessAndWait() != S_OK, 0x0000054F") != std::wstring::npos)
+            return true;
+    }
+    return false;
+}
+
 TEST_F(TempFolderInputTest, EveryLengthFrom1To259Units)
 {
+    testing_support::CTraceCapture trace;
     unsigned ran = 0;
+    unsigned reruns = 0;
     for (std::size_t units = 1; units < MAX_PATH; ++units) {
         const std::wstring folder = FolderOfLength(units);
         ASSERT_EQ(units, folder.size());
@@ -147,17 +161,24 @@ TEST_F(TempFolderInputTest, EveryLengthFrom1To259Units)
         fs::create_directories(folder, ignored);
         const std::string where = std::to_string(units) + " units";
 
-        const COutcome outcome = Install(folder);
+        trace.Clear();
+        COutcome outcome = Install(folder);
+        if (StartRefusedByWine(trace.Lines())) {
+            ++reruns;
+            outcome = Install(folder);
+        }
 
         ExpectLivable(outcome, where);
         // A payload path that does not fit MAX_PATH is never started.
         const bool fits = Trimmed(folder).size() + 1 + kPayloadNameUnits < MAX_PATH;
-        EXPECT_EQ(fits, outcome.payloadRan) << where;
+        EXPECT_EQ(fits, outcome.payloadRan) << where << ", exit code " << outcome.exitCode << ", "
+                                            << outcome.boxes << " boxes";
         ran += outcome.payloadRan ? 1 : 0;
         if (units > 4)
             fs::remove_all(folder, ignored);
     }
-    std::cout << "[ TEMP     ] 259 folder lengths, the payload ran from " << ran << std::endl;
+    std::cout << "[ TEMP     ] 259 folder lengths, the payload ran from " << ran << ", " << reruns
+              << " starts refused by Wine run again" << std::endl;
 }
 
 enum class Expect { Runs, FailsWithABox };
