@@ -21,11 +21,21 @@ void DispatchQueuedMessages()
     }
 }
 
-// A quit message is dispatched like any other: only the child's end stops the wait.
-void WaitServicingMessages(HANDLE process)
+// A quit message is dispatched like any other: only the child's end, or a
+// failed wait, stops the wait. Returns the wait's last result.
+DWORD WaitServicingMessages(HANDLE process)
 {
-    while (WaitForSingleObject(process, kWaitSliceMs) == WAIT_TIMEOUT)
+    DWORD result;
+    while ((result = WaitForSingleObject(process, kWaitSliceMs)) == WAIT_TIMEOUT)
         DispatchQueuedMessages();
+    return result;
+}
+
+// The thread's last error as a status that never reads as S_OK.
+HRESULT LastErrorStatus()
+{
+    const DWORD error = GetLastError();
+    return error ? static_cast<HRESULT>(error) : E_FAIL;
 }
 
 } // namespace
@@ -61,14 +71,14 @@ HRESULT RunProcessAndWait(const wchar_t* programPath, const wchar_t* arguments, 
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
     if (!CreateProcessW(nullptr, commandLine.get(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
-        const DWORD error = GetLastError();
-        return error ? static_cast<HRESULT>(error) : E_FAIL;  // a failed start never reads as S_OK
-    }
+                        &startup, &info))
+        return LastErrorStatus();
 
     ovLib::CKernelHandle process(info.hProcess);
     ovLib::CKernelHandle thread(info.hThread);
-    WaitServicingMessages(process.get());
+    // After a failed wait the child may still run: its "exit code" would be STILL_ACTIVE.
+    if (WaitServicingMessages(process.get()) == WAIT_FAILED)
+        return LastErrorStatus();
 
     DWORD childExitCode = 0;
     if (GetExitCodeProcess(process.get(), &childExitCode))

@@ -31,6 +31,7 @@ struct Record {
     bool failStart = false;
     DWORD startError = 0;
     bool failExitCode = false;
+    bool failWait = false;
     // Fails the next allocation only: the runtime's own failure handling allocates too.
     bool failAllocation = false;
     std::size_t failedSize = 0;
@@ -84,6 +85,10 @@ DWORD WINAPI FakeWaitForSingleObject(HANDLE handle, DWORD timeout)
         g_record.waitTimeouts.push_back(timeout);
         if (g_record.waitTimeouts.size() == 1 && g_record.postWhileWaiting)
             g_record.postWhileWaiting();
+        if (g_record.failWait) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return WAIT_FAILED;
+        }
     }
     return RealWaitForSingleObject(handle, timeout);
 }
@@ -340,6 +345,18 @@ TEST_F(RunProcessAndWaitTest, LeavesTheExitCodeWhenItCannotBeRead)
     EXPECT_EQ(S_OK, RunProcessAndWait(m_cmd.c_str(), L"/c exit 5", exitCode));
 
     EXPECT_EQ(kUntouched, exitCode);
+}
+
+// The child may still run after a failed wait; its exit code is not known.
+TEST_F(RunProcessAndWaitTest, PassesOnTheErrorOfAFailedWaitAndLeavesTheExitCode)
+{
+    g_record.failWait = true;
+    DWORD exitCode = kUntouched;
+
+    EXPECT_EQ(static_cast<HRESULT>(ERROR_INVALID_HANDLE), RunProcessAndWait(m_cmd.c_str(), L"/c exit 5", exitCode));
+
+    EXPECT_EQ(kUntouched, exitCode);
+    EXPECT_EQ(2u, g_record.closed.size()) << "process and thread handles are still closed";
 }
 
 TEST_F(RunProcessAndWaitTest, StartsAPlainChildAndClosesProcessThenThread)
