@@ -6,20 +6,7 @@
 
 cmake_minimum_required(VERSION 3.25)
 
-function(imported_names nm file kind prefix out)
-  execute_process(COMMAND ${nm} ${file} OUTPUT_VARIABLE listing ERROR_QUIET RESULT_VARIABLE failed)
-  if(failed)
-    message(FATAL_ERROR "${nm} cannot read ${file}")
-  endif()
-  string(REGEX MATCHALL " ${kind} __imp_${prefix}[^\n]+" symbols "${listing}")
-  set(names)
-  foreach(symbol IN LISTS symbols)
-    string(REGEX REPLACE "^ ${kind} __imp_${prefix}" "" name "${symbol}")
-    list(APPEND names ${name})
-  endforeach()
-  list(REMOVE_DUPLICATES names)
-  set(${out} ${names} PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/ImportedNames.cmake)
 
 imported_names(${NM} ${ARCHIVE} U "${SYMBOL_PREFIX}" used)
 file(MAKE_DIRECTORY ${OUT_DIR})

@@ -19,7 +19,7 @@ add_custom_command(
           -DARCHIVE=$<TARGET_FILE:setupcore> -DIMPORT_LIB_DIR=${CMAKE_FIND_ROOT_PATH}/lib
           -DDLLS=${delayed_dlls} "-DSYMBOL_PREFIX=${SETUP_SYMBOL_PREFIX}"
           -DOUT_DIR=${SETUP_DELAY_DIR} -P ${PROJECT_SOURCE_DIR}/cmake/DelayImports.cmake
-  DEPENDS setupcore ${PROJECT_SOURCE_DIR}/cmake/DelayImports.cmake
+  DEPENDS setupcore ${PROJECT_SOURCE_DIR}/cmake/DelayImports.cmake ${PROJECT_SOURCE_DIR}/cmake/ImportedNames.cmake
   COMMENT "Delay-import libraries of Setup")
 add_custom_target(setup_delay_imports DEPENDS ${SETUP_DELAY_LIBS})
 

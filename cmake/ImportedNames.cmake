@@ -1,0 +1,16 @@
+# imported_names(nm file kind prefix out): the names behind the "__imp_<prefix>"
+# symbols of the given nm kind (U: used, I: offered by an import library) in file.
+function(imported_names nm file kind prefix out)
+  execute_process(COMMAND ${nm} ${file} OUTPUT_VARIABLE listing ERROR_QUIET RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "${nm} cannot read ${file}")
+  endif()
+  string(REGEX MATCHALL " ${kind} __imp_${prefix}[^\n]+" symbols "${listing}")
+  set(names)
+  foreach(symbol IN LISTS symbols)
+    string(REGEX REPLACE "^ ${kind} __imp_${prefix}" "" name "${symbol}")
+    list(APPEND names ${name})
+  endforeach()
+  list(REMOVE_DUPLICATES names)
+  set(${out} ${names} PARENT_SCOPE)
+endfunction()
