@@ -13,15 +13,16 @@ set(SETUP_DELAY_LIBS)
 foreach(dll IN LISTS SETUP_DELAYED_DLLS)
   list(APPEND SETUP_DELAY_LIBS ${SETUP_DELAY_DIR}/lib${dll}-delay.a)
 endforeach()
+set(SETUP_DELAY_KEEP ${SETUP_DELAY_DIR}/keep-thunks.rsp)
 add_custom_command(
-  OUTPUT ${SETUP_DELAY_LIBS}
+  OUTPUT ${SETUP_DELAY_LIBS} ${SETUP_DELAY_KEEP}
   COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DDLLTOOL=${CMAKE_DLLTOOL}
           -DARCHIVE=$<TARGET_FILE:setupcore> -DIMPORT_LIB_DIR=${CMAKE_FIND_ROOT_PATH}/lib
           -DDLLS=${delayed_dlls} "-DSYMBOL_PREFIX=${SETUP_SYMBOL_PREFIX}"
-          -DOUT_DIR=${SETUP_DELAY_DIR} -P ${PROJECT_SOURCE_DIR}/cmake/DelayImports.cmake
+          -DOUT_DIR=${SETUP_DELAY_DIR} -DKEEP_FILE=${SETUP_DELAY_KEEP} -P ${PROJECT_SOURCE_DIR}/cmake/DelayImports.cmake
   DEPENDS setupcore ${PROJECT_SOURCE_DIR}/cmake/DelayImports.cmake ${PROJECT_SOURCE_DIR}/cmake/ImportedNames.cmake
   COMMENT "Delay-import libraries of Setup")
-add_custom_target(setup_delay_imports DEPENDS ${SETUP_DELAY_LIBS})
+add_custom_target(setup_delay_imports DEPENDS ${SETUP_DELAY_LIBS} ${SETUP_DELAY_KEEP})
 
 # Setup.exe in out_dir, carrying payload_x86 as BIN/145 and payload_x64 as
 # BIN/146. Further arguments are targets that produce the payloads.
@@ -40,6 +41,8 @@ function(setup_executable target out_dir payload_x86 payload_x64)
   # The delay-import libraries come after setupcore and before its import
   # libraries, so that they are the ones that resolve its calls.
   target_link_libraries(${target} PRIVATE setupcore ${SETUP_DELAY_LIBS})
+  target_link_options(${target} PRIVATE @${SETUP_DELAY_KEEP})
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${SETUP_DELAY_KEEP})
   add_dependencies(${target} setup_delay_imports)
   win_program(${target} UNICODE_ENTRY)
   if(ARGN)

@@ -1,5 +1,6 @@
 #include "tests/structure/CPeImage.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cwctype>
 #include <filesystem>
@@ -91,7 +92,7 @@ IMAGE_DATA_DIRECTORY CPeImage::Directory(int index) const
                                       index * sizeof(IMAGE_DATA_DIRECTORY));
 }
 
-std::size_t CPeImage::RvaToOffset(DWORD rva) const
+std::optional<std::size_t> CPeImage::FileOffset(DWORD rva) const
 {
     for (WORD i = 0; i < m_wSectionCount; ++i) {
         const auto section = Read<IMAGE_SECTION_HEADER>(m_sections + i * kSectionHeaderSize);
@@ -99,7 +100,45 @@ std::size_t CPeImage::RvaToOffset(DWORD rva) const
         if (rva >= section.VirtualAddress && rva - section.VirtualAddress < section.SizeOfRawData)
             return section.PointerToRawData + (rva - section.VirtualAddress);
     }
+    return std::nullopt;
+}
+
+std::size_t CPeImage::RvaToOffset(DWORD rva) const
+{
+    if (const auto offset = FileOffset(rva))
+        return *offset;
     throw std::runtime_error("address outside the file's sections");
+}
+
+bool CPeImage::IsExecutable(DWORD rva) const
+{
+    for (WORD i = 0; i < m_wSectionCount; ++i) {
+        const auto section = Read<IMAGE_SECTION_HEADER>(m_sections + i * kSectionHeaderSize);
+        if (rva >= section.VirtualAddress && rva - section.VirtualAddress < section.Misc.VirtualSize)
+            return (section.Characteristics & IMAGE_SCN_MEM_EXECUTE) != 0;
+    }
+    return false;
+}
+
+ULONGLONG CPeImage::ImageBase() const
+{
+    if (Magic() == IMAGE_NT_OPTIONAL_HDR64_MAGIC)
+        return Read<ULONGLONG>(OptionalHeader() + offsetof(IMAGE_OPTIONAL_HEADER64, ImageBase));
+    return Read<DWORD>(OptionalHeader() + offsetof(IMAGE_OPTIONAL_HEADER32, ImageBase));
+}
+
+// At the same place in both optional header kinds.
+DWORD CPeImage::SizeOfImage() const
+{
+    return Read<DWORD>(OptionalHeader() + offsetof(IMAGE_OPTIONAL_HEADER32, SizeOfImage));
+}
+
+ULONGLONG CPeImage::PointerOnDisk(DWORD rva) const
+{
+    const auto offset = FileOffset(rva);
+    if (!offset)
+        return 0;
+    return Magic() == IMAGE_NT_OPTIONAL_HDR64_MAGIC ? Read<ULONGLONG>(*offset) : Read<DWORD>(*offset);
 }
 
 std::string CPeImage::ReadAnsi(std::size_t offset) const
@@ -123,6 +162,75 @@ std::vector<std::string> CPeImage::ImportedDlls() const
             return dlls;
         dlls.push_back(ReadAnsi(RvaToOffset(descriptor.Name)));
     }
+}
+
+std::vector<DWORD> CPeImage::ImportSlots() const
+{
+    std::vector<DWORD> slots;
+    const IMAGE_DATA_DIRECTORY imports = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
+    if (!imports.VirtualAddress)
+        return slots;
+    const DWORD slotSize = Magic() == IMAGE_NT_OPTIONAL_HDR64_MAGIC ? 8 : 4;
+    for (std::size_t entry = RvaToOffset(imports.VirtualAddress);;
+         entry += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        const auto descriptor = Read<IMAGE_IMPORT_DESCRIPTOR>(entry);
+        if (!descriptor.Name)
+            return slots;
+        // The name table ends where the slots end; the slots themselves are
+        // overwritten by the loader.
+        const DWORD names = descriptor.OriginalFirstThunk ? descriptor.OriginalFirstThunk
+                                                          : descriptor.FirstThunk;
+        for (DWORD i = 0; PointerOnDisk(names + i * slotSize) != 0; ++i)
+            slots.push_back(descriptor.FirstThunk + i * slotSize);
+    }
+}
+
+std::vector<CPeImage::CIndirectCall> CPeImage::IndirectCalls() const
+{
+    constexpr WORD kHighLow = IMAGE_REL_BASED_HIGHLOW;
+    std::vector<CIndirectCall> calls;
+    const IMAGE_DATA_DIRECTORY relocations = Directory(IMAGE_DIRECTORY_ENTRY_BASERELOC);
+    const ULONGLONG base = ImageBase();
+    for (DWORD done = 0; done + sizeof(IMAGE_BASE_RELOCATION) <= relocations.Size;) {
+        const auto block = Read<IMAGE_BASE_RELOCATION>(RvaToOffset(relocations.VirtualAddress + done));
+        if (block.SizeOfBlock < sizeof(IMAGE_BASE_RELOCATION))
+            throw std::runtime_error("base relocation block too small");
+        const std::size_t entries = RvaToOffset(relocations.VirtualAddress + done) + sizeof(block);
+        for (DWORD i = 0; i < (block.SizeOfBlock - sizeof(block)) / 2; ++i) {
+            const WORD entry = Read<WORD>(entries + i * 2);
+            const DWORD site = block.VirtualAddress + (entry & 0x0FFF);
+            if ((entry >> 12) != kHighLow || site < 2 || !IsExecutable(site))
+                continue;
+            // FF 15: call [abs32]; FF 25: jmp [abs32]; the relocated operand follows.
+            const std::size_t operand = RvaToOffset(site);
+            const BYTE opcode = Read<BYTE>(operand - 2);
+            const BYTE modrm = Read<BYTE>(operand - 1);
+            if (opcode != 0xFF || (modrm != 0x15 && modrm != 0x25))
+                continue;
+            const DWORD target = Read<DWORD>(operand);
+            calls.push_back({site - 2, static_cast<DWORD>(target - base)});
+        }
+        done += block.SizeOfBlock;
+    }
+    return calls;
+}
+
+std::vector<DWORD> CPeImage::UnfilledCallSlots() const
+{
+    const std::vector<DWORD> imports = ImportSlots();
+    const ULONGLONG base = ImageBase();
+    std::vector<DWORD> unfilled;
+    for (const CIndirectCall& call : IndirectCalls()) {
+        if (std::find(imports.begin(), imports.end(), call.dwSlotRva) != imports.end())
+            continue;
+        const ULONGLONG address = PointerOnDisk(call.dwSlotRva);
+        if (address >= base && address - base < SizeOfImage())
+            continue;
+        if (std::find(unfilled.begin(), unfilled.end(), call.dwSlotRva) == unfilled.end())
+            unfilled.push_back(call.dwSlotRva);
+    }
+    std::sort(unfilled.begin(), unfilled.end());
+    return unfilled;
 }
 
 // Resource names are upper-cased by the compiler and looked up without case.

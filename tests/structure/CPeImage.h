@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-// A Windows image read from its bytes, never loaded: headers, imports and
-// resources. Throws std::runtime_error for bytes it cannot read as a PE image.
+// A Windows image read from its bytes, never loaded: headers, imports,
+// resources and the code's indirect calls. Throws std::runtime_error for bytes it cannot read as a PE image.
 class CPeImage {
 public:
     // A resource type or name: an integer id or a string, which compares without case.
@@ -18,6 +18,13 @@ public:
         std::wstring strName;
     };
 
+    // A call or jump of 32-bit code through a pointer at a fixed address
+    // ("call [slot]", "jmp [slot]"), found by its base relocation.
+    struct CIndirectCall {
+        DWORD dwSiteRva = 0;
+        DWORD dwSlotRva = 0;
+    };
+
     explicit CPeImage(std::vector<std::uint8_t> bytes);
     static CPeImage FromFile(const std::wstring& path);
 
@@ -26,6 +33,21 @@ public:
     WORD Subsystem() const;
     // Names as the import table spells them.
     std::vector<std::string> ImportedDlls() const;
+    // The slots of every import address table, which the loader fills.
+    std::vector<DWORD> ImportSlots() const;
+    // Every indirect call or jump through an absolute slot in the executable
+    // sections; empty for an image without base relocations.
+    std::vector<CIndirectCall> IndirectCalls() const;
+    // The slots of IndirectCalls that hold nothing when the image starts:
+    // neither an import slot nor one whose address into the image is on disk.
+    std::vector<DWORD> UnfilledCallSlots() const;
+    // The pointer-sized value the file holds at rva; 0 where the section's
+    // bytes end before it (zero-filled in memory).
+    ULONGLONG PointerOnDisk(DWORD rva) const;
+    // Where the file holds the byte at rva; none beyond a section's bytes.
+    std::optional<std::size_t> FileOffset(DWORD rva) const;
+    ULONGLONG ImageBase() const;
+    DWORD SizeOfImage() const;
     // The bytes of one resource; no language: the first one there is. Empty when absent.
     std::optional<std::vector<std::uint8_t>> Resource(const CResourceId& type,
                                                       const CResourceId& name,
@@ -37,6 +59,7 @@ private:
     std::size_t OptionalHeader() const { return m_ntHeaders + 24; }
     IMAGE_DATA_DIRECTORY Directory(int index) const;
     std::size_t RvaToOffset(DWORD rva) const;
+    bool IsExecutable(DWORD rva) const;
     std::string ReadAnsi(std::size_t offset) const;
     std::optional<DWORD> FindEntry(std::size_t resources, std::size_t directory,
                                    const std::optional<CResourceId>& id) const;

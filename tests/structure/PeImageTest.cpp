@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -60,6 +61,31 @@ TEST(PeImage, FindsResourcesOnlyByTypeIdAndLanguage)
     EXPECT_FALSE(setup.Resource(L"BIN", 145, 1031));
     EXPECT_FALSE(setup.Resource(L"BINARY", 145, 1033));
     EXPECT_FALSE(setup.Resource(145, 145, 1033)) << "an id is no name";
+}
+
+// The shipped build reaches its libraries bound at first use through slots
+// that hold load thunks; an import slot is filled by the loader.
+TEST(PeImage, TellsFilledCallSlotsFromEmptyOnes)
+{
+    std::vector<std::uint8_t> bytes = SetupBytes();
+    const CPeImage setup(bytes);
+    const std::vector<DWORD> imports = setup.ImportSlots();
+    std::optional<DWORD> thunkSlot;
+    std::size_t importCalls = 0;
+    for (const auto& call : setup.IndirectCalls()) {
+        if (std::find(imports.begin(), imports.end(), call.dwSlotRva) != imports.end())
+            ++importCalls;
+        else if (!thunkSlot && setup.PointerOnDisk(call.dwSlotRva) != 0)
+            thunkSlot = call.dwSlotRva;
+    }
+    EXPECT_GT(importCalls, 0u) << "no call through the kernel's import slots found";
+    ASSERT_TRUE(thunkSlot) << "no call through a slot holding a thunk found";
+    EXPECT_TRUE(setup.UnfilledCallSlots().empty());
+
+    const auto offset = setup.FileOffset(*thunkSlot);
+    ASSERT_TRUE(offset);
+    Put<DWORD>(bytes, *offset, 0);
+    EXPECT_EQ(std::vector<DWORD>{*thunkSlot}, CPeImage(bytes).UnfilledCallSlots());
 }
 
 struct DamageCase {

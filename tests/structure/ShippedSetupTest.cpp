@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 namespace {
 
@@ -124,6 +125,19 @@ TEST_F(ShippedSetup, BindsOnlyTheKernelAndTheCRuntimeAtStartUp)
         imported.push_back(Lower(dll));
     std::sort(imported.begin(), imported.end());
     EXPECT_EQ((std::vector<std::string>{"kernel32.dll", "msvcrt.dll"}), imported);
+}
+
+// A slot that nothing fills holds 0, and the first call through it goes to
+// address 0. Libraries bound at first use are reached through slots that hold
+// their load thunks until then.
+TEST_F(ShippedSetup, CallsOnlyThroughSlotsThatHoldAnAddress)
+{
+    ASSERT_FALSE(m_image.IndirectCalls().empty())
+        << "no indirect call found: the image has no base relocations to find them by";
+    std::ostringstream unfilled;
+    for (DWORD slot : m_image.UnfilledCallSlots())
+        unfilled << " 0x" << std::hex << m_image.ImageBase() + slot;
+    EXPECT_EQ("", unfilled.str()) << "called through, but empty when Setup starts";
 }
 
 } // namespace
