@@ -20,15 +20,17 @@ function(win_program target)
                       -Wl,--gc-sections $<$<CONFIG:MinSizeRel,Release>:-s>)
 endfunction()
 
-# Cross build of a sub-project for the other architecture.
-function(win_cross_build name source_dir arch out_dir)
+# Cross build of a sub-project with the toolchain cmake/mingw-<toolchain>.cmake.
+# Further arguments: the files it makes, then ARGS and its cache settings.
+function(win_cross_build name source_dir toolchain out_dir)
+  cmake_parse_arguments(arg "" "" "ARGS" ${ARGN})
   include(ExternalProject)
   ExternalProject_Add(${name}
     SOURCE_DIR ${source_dir}
     BINARY_DIR ${out_dir}
-    CMAKE_ARGS --toolchain ${PROJECT_SOURCE_DIR}/cmake/mingw-${arch}.cmake
-               -DCMAKE_BUILD_TYPE=MinSizeRel
+    CMAKE_ARGS --toolchain ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/mingw-${toolchain}.cmake
+               -DCMAKE_BUILD_TYPE=MinSizeRel ${arg_ARGS}
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
-    BUILD_BYPRODUCTS ${ARGN})
+    BUILD_BYPRODUCTS ${arg_UNPARSED_ARGUMENTS})
 endfunction()

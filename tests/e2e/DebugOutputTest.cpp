@@ -1,4 +1,5 @@
 #include "tests/e2e/CSetupRun.h"
+#include "tests/e2e/CTestPlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +31,8 @@ TEST_P(SetupUnderDebugger, SeesThePayloadOnlyAsAProcessTree)
     ASSERT_TRUE(result.report) << "the payload did not run";
     EXPECT_EQ(0xC0000005u, result.dwExitCode);
     // Setup's own trace lines, if the trace is on, are not this test's business.
-    const std::vector<std::wstring> payloadTexts = {L"payload says hello\n", L"narrow 145"};
+    const std::vector<std::wstring> payloadTexts = {L"payload says hello\n",
+                                                   std::wstring(L"narrow ") + CTestPlatform::PayloadId()};
     std::vector<std::wstring> seen;
     for (const winRun::CDebugString& line : result.debugStrings) {
         if (std::find(payloadTexts.begin(), payloadTexts.end(), line.text) != payloadTexts.end())

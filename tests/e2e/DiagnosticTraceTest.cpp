@@ -7,6 +7,7 @@
 #include "tests/e2e/CRemovedFile.h"
 #include "tests/e2e/CSetupRun.h"
 #include "tests/e2e/CTestFolder.h"
+#include "tests/e2e/CTestPlatform.h"
 #include "tests/e2e/CWrittenFile.h"
 
 #include <gtest/gtest.h>
@@ -48,7 +49,7 @@ struct TraceCase {
     bool bCommon;  // start from the common settings: every switch on, errors only
     std::vector<Setting> settings;
     Directory directory;
-    REGSAM view;
+    bool bOtherView;  // the settings go into the registry view Setup does not read
     // What the run leaves: the one line on the debugger, in a file, and its form.
     bool bDebugger;
     FileName file;
@@ -144,9 +145,11 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder)
 // only debuggee, so that nothing but its own output is seen.
 CSetupResult RunWithTrace(const TraceCase& c, const std::wstring& logFolder, CSetupRun& run)
 {
-    CRegistrySandbox native(HKEY_LOCAL_MACHINE, kSandboxKey);
-    CRegistrySandbox wow(HKEY_LOCAL_MACHINE, kSandboxKey, KEY_WOW64_32KEY);
-    ApplySettings(c, logFolder, c.view == KEY_WOW64_32KEY ? wow : native);
+    CRegistrySandbox own(HKEY_LOCAL_MACHINE, kSandboxKey);
+    std::optional<CRegistrySandbox> other;
+    if (CTestPlatform::OtherView())
+        other.emplace(HKEY_LOCAL_MACHINE, kSandboxKey, CTestPlatform::OtherView());
+    ApplySettings(c, logFolder, c.bOtherView ? other.value() : own);
     run.SetTempFolder(run.WorkFolder() + L"\\" + std::wstring(MAX_PATH, L'x'));
     run.SetDebugMode(winRun::DebugMode::ThisProcess);
     return run.Run(L"/status");
@@ -210,8 +213,8 @@ std::optional<CRegistryValue> Dword(DWORD value)
 }
 
 // Name, common settings, settings, directory, view, debugger, file, prefixes, line end.
-const TraceCase kTraced{"", true, {}, Directory::TestFolder, 0, true, FileName::WithProcessId, true, true};
-const TraceCase kSilent{"", true, {}, Directory::TestFolder, 0, false, FileName::None, true, true};
+const TraceCase kTraced{"", true, {}, Directory::TestFolder, false, true, FileName::WithProcessId, true, true};
+const TraceCase kSilent{"", true, {}, Directory::TestFolder, false, false, FileName::None, true, true};
 
 TraceCase Traced(const char* name, std::vector<Setting> settings)
 {
@@ -298,19 +301,27 @@ TraceCase Alone(TraceCase c)
     return c;
 }
 
-TraceCase In32BitView(TraceCase c)
+TraceCase InOtherView(TraceCase c)
 {
-    c.view = KEY_WOW64_32KEY;
+    c.bOtherView = true;
     return c;
 }
 
-// A 64-bit Setup is no WOW64 process and reads the registry's 64-bit view.
+// Setup reads the view of its own build: the 64-bit one for the x86-64 build,
+// the 32-bit one under WOW64. 32-bit Windows has no other.
+std::vector<TraceCase> KeyCases()
+{
+    std::vector<TraceCase> cases = {
+        WithForm(Alone(Traced("OnlyDebugType", {{kOutputKey, L"DebugType", Dword(1)}})), true, FileName::None,
+                 true, true),
+        Alone(Silent("NoDebugOutputKey", {{kCrashKey, L"DumpType", Dword(0x22)}})), Alone(Silent("NoKeyAtAll", {}))};
+    if (CTestPlatform::OtherView())
+        cases.push_back(InOtherView(Silent("OnlyTheOtherView", {})));
+    return cases;
+}
+
 INSTANTIATE_TEST_SUITE_P(
-    Keys, DiagnosticTrace,
-    testing::Values(WithForm(Alone(Traced("OnlyDebugType", {{kOutputKey, L"DebugType", Dword(1)}})), true,
-                             FileName::None, true, true),
-                    Alone(Silent("NoDebugOutputKey", {{kCrashKey, L"DumpType", Dword(0x22)}})),
-                    Alone(Silent("NoKeyAtAll", {})), In32BitView(Silent("Only32BitView", {}))),
+    Keys, DiagnosticTrace, testing::ValuesIn(KeyCases()),
     [](const testing::TestParamInfo<TraceCase>& info) { return std::string(info.param.name); });
 
 // ---- A trace file that is there before Setup ----

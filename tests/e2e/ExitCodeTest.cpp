@@ -1,4 +1,5 @@
 #include "tests/e2e/CSetupRun.h"
+#include "tests/e2e/CTestPlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,7 @@ TEST_P(ExitCode, IsThePayloadsBitForBit)
     const CSetupResult result = run.Run(L"/status");
 
     ASSERT_TRUE(result.report) << "the payload did not run";
-    EXPECT_EQ(L"145", result.report->id) << "a 64-bit Setup is no WOW64 process";
+    EXPECT_EQ(CTestPlatform::PayloadId(), result.report->id) << "the other build of the payload ran";
     EXPECT_EQ(GetParam(), result.dwExitCode);
     EXPECT_FALSE(std::filesystem::exists(run.PayloadPath())) << "the payload file was left behind";
 }
