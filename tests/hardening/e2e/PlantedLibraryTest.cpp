@@ -54,15 +54,16 @@ std::vector<std::string> Markers(const fs::path& folder)
     return markers;
 }
 
-// A folder next to the driver, holding the copy of Setup.exe to run.
+// A folder next to the driver, holding a copy of the Setup.exe in the
+// end-to-end folder of that name.
 class CSetupCopy {
 public:
-    CSetupCopy()
+    explicit CSetupCopy(const wchar_t* setupFolder = L"setup")
         : m_name(L"planted-" + std::to_wstring(GetCurrentProcessId())),
           m_folder(fs::path(CSetupRun::DriverFolder()) / m_name)
     {
         fs::create_directories(m_folder);
-        const fs::path setup = fs::path(CSetupRun::DriverFolder()) / L".." / L"e2e" / L"setup" / L"Setup.exe";
+        const fs::path setup = fs::path(CSetupRun::DriverFolder()) / L".." / L"e2e" / setupFolder / L"Setup.exe";
         fs::copy_file(setup, m_folder / L"Setup.exe", fs::copy_options::overwrite_existing);
     }
     CSetupCopy(const CSetupCopy&) = delete;
@@ -85,6 +86,11 @@ struct VersionCase {
     std::string name;
     std::wstring version;
     bool payloadRuns;  // else the platform test ends Setup with 0
+    // The Setup: the test one, whose payload ends with the code it is told
+    // and reports, or the shipped one, whose companion ends with 87 for an
+    // unknown request.
+    const wchar_t* setupFolder;
+    DWORD dwPayloadExit;
 };
 
 void PrintTo(const VersionCase& c, std::ostream* os)
@@ -102,18 +108,20 @@ protected:
         m_run.SetWindowsVersion(GetParam().version);
     }
 
-    CSetupCopy m_copy;
+    CSetupCopy m_copy{GetParam().setupFolder};
     CSetupRun m_run;
     CNativeFirst m_nativeFirst{L"Setup.exe"};
 };
 
 TEST_P(PlantedLibraries, AreNeverLoaded)
 {
-    m_run.SetPayloadExitCode(3010);
-    const CSetupResult result = m_run.Run(L"/status");
+    const VersionCase& c = GetParam();
+    m_run.SetPayloadExitCode(c.dwPayloadExit);
+    const CSetupResult result = m_run.Run(L"/unknown-to-the-companion");
 
-    EXPECT_EQ(GetParam().payloadRuns ? 3010u : 0u, result.dwExitCode);
-    EXPECT_EQ(GetParam().payloadRuns, result.report.has_value());
+    EXPECT_EQ(c.payloadRuns ? c.dwPayloadExit : 0u, result.dwExitCode);
+    if (c.setupFolder == std::wstring(L"setup"))
+        EXPECT_EQ(c.payloadRuns, result.report.has_value());
     EXPECT_EQ(std::vector<std::string>{}, Markers(m_copy.Folder())) << "loaded from beside Setup.exe";
     EXPECT_EQ(std::vector<std::string>{}, Markers(m_run.WorkFolder())) << "loaded from the current folder";
 }
@@ -147,8 +155,12 @@ TEST(PlantedLibrariesControl, AreTakenFromBesideAProgramThatDoesNotRestrictTheSe
     EXPECT_EQ(expected, markers);
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, PlantedLibraries,
-                         testing::Values(VersionCase{"Nt51", L"winxp", false}, VersionCase{"Nt60", L"vista", true}),
-                         [](const testing::TestParamInfo<VersionCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Versions, PlantedLibraries,
+    testing::Values(VersionCase{"Nt51", L"winxp", false, L"setup", 3010},
+                    VersionCase{"Nt60", L"vista", true, L"setup", 3010},
+                    VersionCase{"ShippedNt51", L"winxp", false, L"shipped", ERROR_INVALID_PARAMETER},
+                    VersionCase{"ShippedNt60", L"vista", true, L"shipped", ERROR_INVALID_PARAMETER}),
+    [](const testing::TestParamInfo<VersionCase>& info) { return info.param.name; });
 
 } // namespace
