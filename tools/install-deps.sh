@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake make git
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
-  wine64 xvfb xauth
+  wine64 wine32:i386 xvfb xauth
   googletest
 )
 
@@ -18,5 +18,7 @@ done
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 export DEBIAN_FRONTEND=noninteractive
+# 32-bit Wine, which runs the shipped build, comes from the i386 architecture.
+dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

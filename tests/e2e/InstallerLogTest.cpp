@@ -5,6 +5,7 @@
 #include "tests/e2e/CRegistrySandbox.h"
 #include "tests/e2e/CRemovedFile.h"
 #include "tests/e2e/CSetupRun.h"
+#include "tests/e2e/CTestPlatform.h"
 #include "tests/e2e/CWrittenFile.h"
 
 #include <gtest/gtest.h>
@@ -314,6 +315,25 @@ INSTANTIATE_TEST_SUITE_P(
                     SwitchCase{"EightByteNumber", CRegistryValue(REG_QWORD, {5, 0, 0, 0, 0, 0, 0, 0}),
                                std::nullopt, false, false}),
     [](const testing::TestParamInfo<SwitchCase>& info) { return std::string(info.param.name); });
+
+// Setup reads its switches from the registry view of its own build: on 64-bit
+// Windows the other view switches nothing; 32-bit Windows has one view only.
+TEST(InstallerLogView, IsTheOneOfSetupsOwnBuild)
+{
+    const REGSAM other = CTestPlatform::OtherView();
+    CLogSwitches own;
+    CRegistrySandbox elsewhere(HKEY_LOCAL_MACHINE, kSwitchKey, other ? other : KEY_WOW64_64KEY);
+    elsewhere.Set(L"", L"MsiDebugLog", CRegistryValue::Dword(4));
+    CSetupRun run;
+    run.SetDebugMode(winRun::DebugMode::ThisProcess);
+    const CSetupResult result = run.Run(L"/status");
+
+    ASSERT_TRUE(result.report) << "the payload did not run";
+    if (other)
+        EXPECT_EQ("", Joined(result.SetupDebugTexts()));
+    else
+        ExpectDebuggerLines(result, ExpectedReport(CPlatformAnswers::Ask(L"vista")));
+}
 
 // ---- A file that cannot be made: the debugger gets the lines instead ----
 
