@@ -9,7 +9,7 @@ cmake_minimum_required(VERSION 3.25)
 
 include(${CMAKE_CURRENT_LIST_DIR}/ImportedNames.cmake)
 
-imported_names(${NM} ${ARCHIVE} U "${SYMBOL_PREFIX}" used)
+imported_names(${NM} ${ARCHIVE} U "${SYMBOL_PREFIX}" used DIRECT)
 file(MAKE_DIRECTORY ${OUT_DIR})
 string(REPLACE "," ";" dlls "${DLLS}")
 set(keep)

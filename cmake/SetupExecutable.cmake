@@ -3,7 +3,7 @@ include_guard(GLOBAL)
 # Libraries Setup binds at first use: after wWinMain has restricted the search
 # for libraries to the system directory, and then by full path. Only the
 # kernel and the C runtime are bound when the process starts.
-set(SETUP_DELAYED_DLLS user32 advapi32 shlwapi)
+set(SETUP_DELAYED_DLLS user32 advapi32)
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   set(SETUP_SYMBOL_PREFIX "_")
 endif()

@@ -93,6 +93,12 @@ struct CSidTraits {
     static void Release(Type h) noexcept { FreeSid(h); }
 };
 
+struct CFindHandleTraits {
+    using Type = HANDLE;
+    static Type Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Release(Type h) noexcept { FindClose(h); }
+};
+
 using CKernelHandle = CUniqueHandle<CKernelHandleTraits>;
 using CFileHandle = CUniqueHandle<CFileHandleTraits>;
 using CLibrary = CUniqueHandle<CLibraryTraits>;
@@ -100,5 +106,6 @@ using CRegKeyHandle = CUniqueHandle<CRegKeyTraits>;
 using CLocalMemory = CUniqueHandle<CLocalMemoryTraits>;
 using CLoadedResource = CUniqueHandle<CResourceTraits>;
 using CSid = CUniqueHandle<CSidTraits>;
+using CFindHandle = CUniqueHandle<CFindHandleTraits>;
 
 } // namespace ovLib

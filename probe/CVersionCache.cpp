@@ -46,16 +46,19 @@ public:
     bool Query(WtsQuerySessionInformationFn query, DWORD infoClass) noexcept
     {
         Release();
-        DWORD bytes = 0;
-        return query(kCurrentServer, kCurrentSession, infoClass, &m_data, &bytes) != FALSE;
+        m_dwBytes = 0;
+        return query(kCurrentServer, kCurrentSession, infoClass, &m_data, &m_dwBytes) != FALSE;
     }
 
+    // False when the system answered fewer bytes than a T: nothing beyond
+    // them is read.
     template <class T>
-    T First() const noexcept
+    bool First(T& value) const noexcept
     {
-        T value;
+        if (!m_data || m_dwBytes < sizeof(value))
+            return false;
         std::memcpy(&value, m_data, sizeof(value));
-        return value;
+        return true;
     }
 
     void Release() noexcept
@@ -68,6 +71,7 @@ public:
 private:
     WtsFreeMemoryFn m_freeMemory;
     LPSTR m_data = nullptr;
+    DWORD m_dwBytes = 0;
 };
 
 BOOL VerifyTerminalSuite()
@@ -169,14 +173,15 @@ BOOL CVersionCache::IsInActiveSession() noexcept
         return FALSE;
 
     CWtsAnswer answer(freeMemory);
-    if (!answer.Query(query, kClientProtocolType))
+    USHORT protocol = 0;
+    if (!answer.Query(query, kClientProtocolType) || !answer.First(protocol))
         return FALSE;
-    const USHORT protocol = answer.First<USHORT>();
     if (protocol != kProtocolConsole && protocol != kProtocolRemoteDesktop)
         return FALSE;
-    if (!answer.Query(query, kConnectState))
+    DWORD state = 0;
+    if (!answer.Query(query, kConnectState) || !answer.First(state))
         return FALSE;
-    return answer.First<DWORD>() == kStateActive;
+    return state == kStateActive;
 }
 
 BOOL CVersionCache::IsCurrentUserAdmin() noexcept

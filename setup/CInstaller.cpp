@@ -5,6 +5,7 @@
 #include "ovlib/CUniqueHandle.h"
 #include "probe/CPlatformFacts.h"
 #include "setup/CHeldPayload.h"
+#include "setup/CPrivateFolder.h"
 #include "setup/RunProcessAndWait.h"
 #include "trace/Trace.h"
 
@@ -13,6 +14,7 @@ namespace {
 constexpr wchar_t kPayloadName[] = L"qvltgl.exe";
 constexpr wchar_t kPayloadType[] = L"BIN";
 constexpr wchar_t kWriteFailed[] = L"write file";
+constexpr wchar_t kCreateFailed[] = L"create file";
 
 void ShowError(const wchar_t* text)
 {
@@ -50,10 +52,18 @@ bool CInstaller::Install(const wchar_t* commandLineTail, DWORD& exitCode)
         TraceError(L"CInstaller::Install(74) : Failed to GetTempPath");
         return false;
     }
+    // The payload runs from a folder nobody else can write to: a library
+    // planted in the temporary folder is never beside it.
+    CPrivateFolder::RemoveLeftovers(tempFolder, kPayloadName);
+    CPrivateFolder folder;
+    if (!folder.Create(tempFolder)) {
+        ShowError(kCreateFailed);
+        return false;
+    }
     ovLib::CWideString payloadPath;
     const bool pathBuilt =
         ovLib::CCatchInfo::Run(OVLIB_CATCH_SITE(L"CInstaller::Install(80)"),
-                               [&] { payloadPath = tempFolder; }) &&
+                               [&] { payloadPath = folder.Path(); }) &&
         ovLib::CStringConvert::AppendPath(payloadPath, kPayloadName);
     if (!pathBuilt)
         return false;
@@ -72,7 +82,7 @@ bool CInstaller::Install(const wchar_t* commandLineTail, DWORD& exitCode)
     DWORD payloadExitCode = 0;
     const HRESULT status = RunProcessAndWait(payloadPath, commandLineTail, payloadExitCode);
     payload.Release();
-    DeleteFileW(payloadPath);
+    folder.Remove(payloadPath);
     // A payload that never ran must not look like one that succeeded.
     if (status != S_OK) {
         TraceError(L"CInstaller::Install(97) : RunProcessAndWait() != S_OK, 0x%08X", status);
@@ -108,7 +118,7 @@ bool CInstaller::ExtractResource(WORD id, const wchar_t* type, const wchar_t* pa
     ovLib::CFileHandle file(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        ShowError(L"create file");
+        ShowError(kCreateFailed);
         return false;
     }
     DWORD written = 0;

@@ -1,8 +1,9 @@
 #pragma once
 #include <windows.h>
 
-// Setup's whole job: check the platform, write the matching payload to the
-// temporary folder, run it with Setup's command-line tail, delete it.
+// Setup's whole job: check the platform, write the matching payload to a
+// private folder in the temporary folder, run it with Setup's command-line
+// tail, delete it and the folder.
 class CInstaller {
 public:
     // Setup failed before its payload ran: no temporary folder, or the payload
@@ -15,7 +16,8 @@ public:
     // otherwise the payload's own exit code (0 if it could not be read). True
     // when the payload ran. The payload is held open, checked against its
     // resource, from its extraction until it has ended; a payload that cannot
-    // be checked is a failed extraction.
+    // be checked is a failed extraction, and so is a private folder that
+    // cannot be made (the "create file" box).
     bool Install(const wchar_t* commandLineTail, DWORD& exitCode);
 
     // Writes resource id of the given type from module (null: the executable)

@@ -38,8 +38,17 @@ bool CSafeDllSearch::Restrict() noexcept
 
 FARPROC WINAPI CSafeDllSearch::OnDelayLoad(unsigned notification, PDelayLoadInfo info) noexcept
 {
-    wchar_t name[MAX_PATH];
-    if (notification != dliNotePreLoadLibrary || !info || !info->szDll || !Widen(info->szDll, name))
+    if (notification != dliNotePreLoadLibrary)
         return nullptr;
-    return reinterpret_cast<FARPROC>(ovLib::LoadSystemLibrary(name).release());
+    wchar_t name[MAX_PATH];
+    if (info && info->szDll && Widen(info->szDll, name)) {
+        if (HMODULE module = ovLib::LoadSystemLibrary(name).release())
+            return reinterpret_cast<FARPROC>(module);
+    }
+    // A null answer would make the helper load the bare name, from wherever
+    // the search finds it first: end as the helper ends for a library that
+    // cannot be loaded, and never return.
+    const ULONG_PTR argument = reinterpret_cast<ULONG_PTR>(info);
+    RaiseException(kLoadFailed, EXCEPTION_NONCONTINUABLE, 1, &argument);
+    return nullptr;
 }

@@ -13,8 +13,13 @@ public:
     // dropped from the search instead. False when neither could be done.
     static bool Restrict() noexcept;
 
+    // The delay-load helper's exception for a library that cannot be loaded.
+    static constexpr DWORD kLoadFailed = VcppException(ERROR_SEVERITY_ERROR, ERROR_MOD_NOT_FOUND);
+
     // Notification hook of the delay-load helper: a library bound at first
     // use is loaded by its full path in the system directory, even when the
-    // first use comes before Restrict. Null leaves the step to the helper.
+    // first use comes before Restrict. When that fails it raises kLoadFailed
+    // (not continuable) instead of returning. Null leaves every other step to
+    // the helper.
     static FARPROC WINAPI OnDelayLoad(unsigned notification, PDelayLoadInfo info) noexcept;
 };

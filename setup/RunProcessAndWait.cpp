@@ -2,8 +2,6 @@
 
 #include "ovlib/CUniqueHandle.h"
 
-#include <shlwapi.h>
-
 #include <cwchar>
 #include <memory>
 #include <new>
@@ -31,6 +29,21 @@ DWORD WaitServicingMessages(HANDLE process)
     return result;
 }
 
+// The path as the payload's first argument: in double quotes when it has a
+// blank, the rule of the system's PathQuoteSpacesW. Written straight into the
+// command line, so a quoted form longer than MAX_PATH is still whole; that
+// call would leave such a path unquoted, and a blank would then cut it.
+wchar_t* AppendQuoted(wchar_t* out, const wchar_t* path, std::size_t length)
+{
+    const bool quote = std::wmemchr(path, L' ', length) != nullptr;
+    if (quote)
+        *out++ = L'"';
+    out = std::wmemcpy(out, path, length) + length;
+    if (quote)
+        *out++ = L'"';
+    return out;
+}
+
 // The thread's last error as a status that never reads as S_OK.
 HRESULT LastErrorStatus()
 {
@@ -46,31 +59,31 @@ HRESULT RunProcessAndWait(const wchar_t* programPath, const wchar_t* arguments, 
         return E_FAIL;
 
     // Never truncate: a cut path would start some other program.
-    wchar_t quotedPath[MAX_PATH];
     const std::size_t pathLength = std::wcslen(programPath);
     if (pathLength >= MAX_PATH)
         return E_FAIL;
-    std::wmemcpy(quotedPath, programPath, pathLength + 1);
-    PathQuoteSpacesW(quotedPath);
 
-    const std::size_t quotedLength = std::wcslen(quotedPath);
+    // Room for the quotes, the blank and the end, and then some.
     const std::size_t argumentsLength = std::wcslen(arguments);
-    const std::size_t capacity = argumentsLength + quotedLength + 5;
+    const std::size_t capacity = argumentsLength + pathLength + 2 + 5;
     std::unique_ptr<wchar_t[]> commandLine(new (std::nothrow) wchar_t[capacity]);
     if (!commandLine)
         return E_FAIL;
 
     wchar_t* end = commandLine.get();
-    if (quotedLength > 0) {
-        end = std::wmemcpy(end, quotedPath, quotedLength) + quotedLength;
+    if (pathLength > 0) {
+        end = AppendQuoted(end, programPath, pathLength);
         *end++ = L' ';
     }
     std::wmemcpy(end, arguments, argumentsLength + 1);
 
+    // Named as the program to start, the path is never searched for nor cut
+    // at a blank; the command line only tells the payload how it was called.
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, commandLine.get(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    const wchar_t* application = pathLength > 0 ? programPath : nullptr;
+    if (!CreateProcessW(application, commandLine.get(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &info))
         return LastErrorStatus();
 

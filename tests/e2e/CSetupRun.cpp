@@ -1,5 +1,7 @@
 #include "tests/e2e/CSetupRun.h"
 
+#include "tests/support/PrivatePayloadPath.h"
+
 #include "tools/winrun/CMessageBoxWindow.h"
 #include "tools/winrun/CWineAppVersion.h"
 
@@ -7,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
 namespace {
 
@@ -53,7 +56,12 @@ CSetupRun::CSetupRun(const std::wstring& tempFolderName)
     SetPayloadExitCode(0);
 }
 
-std::wstring CSetupRun::PayloadPath() const
+testing::AssertionResult CSetupRun::IsPayloadPath(const std::wstring& path) const
+{
+    return testing_support::IsPrivatePayloadPath(m_strTempFolder, path);
+}
+
+std::wstring CSetupRun::SharedPayloadPath() const
 {
     return m_strTempFolder + L"\\" + kPayloadName;
 }
@@ -91,7 +99,9 @@ CSetupResult CSetupRun::Run(const std::wstring& tail)
 {
     const std::wstring report = ReportPath(WorkFolder());
     DeleteFileW(report.c_str());
-    winRun::CWineAppVersion version(kSetupName, m_strVersion);
+    std::optional<winRun::CWineAppVersion> version;
+    if (!m_strVersion.empty())
+        version.emplace(kSetupName, m_strVersion);
 
     CSetupResult result;
     winRun::CChildProcess setup;

@@ -3,6 +3,8 @@
 #include "tests/e2e/CTestFolder.h"
 #include "tools/winrun/CChildProcess.h"
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -35,13 +37,17 @@ public:
 
     const std::wstring& WorkFolder() const noexcept { return m_folder.Path(); }
     const std::wstring& TempFolder() const noexcept { return m_strTempFolder; }
-    std::wstring PayloadPath() const;
+    // Where a run puts its payload: a folder of its own in the temporary folder.
+    testing::AssertionResult IsPayloadPath(const std::wstring& path) const;
+    // The file name the payload had before runs got folders of their own.
+    std::wstring SharedPayloadPath() const;
     static std::wstring DriverFolder();
 
     // The folder, next to the driver, of the Setup.exe to run.
     void SetSetupFolder(const std::wstring& name) { m_strSetupFolder = name; }
     // TMP and TEMP of Setup; the folder need not exist.
     void SetTempFolder(const std::wstring& path);
+    // Empty: Wine's version value for Setup is left as it is, for runs side by side.
     void SetWindowsVersion(const std::wstring& version) { m_strVersion = version; }
     void SetPayloadExitCode(DWORD code);
     void SetPayloadSleep(DWORD milliseconds);

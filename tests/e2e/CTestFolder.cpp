@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <filesystem>
 #include <system_error>
 
@@ -14,12 +15,19 @@ std::wstring DriverTempFolder()
     return std::wstring(folder, length < MAX_PATH ? length : 0);
 }
 
+unsigned NextCount()
+{
+    static std::atomic<unsigned> s_count{0};
+    return ++s_count;
+}
+
 } // namespace
 
-// The process id keeps parallel test processes apart.
+// The process id keeps parallel test processes apart, the count folders of
+// one test that live at the same time.
 CTestFolder::CTestFolder(const std::wstring& name)
-    : m_strPath(DriverTempFolder() + L"setup-e2e-" + std::to_wstring(GetCurrentProcessId()) +
-                L"-" + name)
+    : m_strPath(DriverTempFolder() + L"setup-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(NextCount()) + L"-" + name)
 {
     std::filesystem::create_directories(m_strPath);
 }

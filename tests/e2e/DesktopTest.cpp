@@ -2,18 +2,16 @@
 // its own): headless, Wine returns from MessageBoxW at once without a window.
 #include "tests/e2e/CSetupRun.h"
 
-#include "tests/e2e/CHeldFile.h"
-
 #include <gtest/gtest.h>
 
 
 namespace {
 
+// The payload's folder cannot be made where the temporary folder is missing.
 TEST(Desktop, FailedExtractionShowsOneCreateFileBox)
 {
     CSetupRun run;
-    const CHeldFile held(run.PayloadPath(), "older file");
-    ASSERT_TRUE(held.IsHeld());
+    run.SetTempFolder(run.WorkFolder() + L"\\missing");
 
     const CSetupResult result = run.Run(L"/status");
 

@@ -19,7 +19,8 @@ TEST_P(ExitCode, IsThePayloadsBitForBit)
     ASSERT_TRUE(result.report) << "the payload did not run";
     EXPECT_EQ(CTestPlatform::PayloadId(), result.report->id) << "the other build of the payload ran";
     EXPECT_EQ(GetParam(), result.dwExitCode);
-    EXPECT_FALSE(std::filesystem::exists(run.PayloadPath())) << "the payload file was left behind";
+    EXPECT_TRUE(run.IsPayloadPath(result.report->modulePath));
+    EXPECT_TRUE(std::filesystem::is_empty(run.TempFolder())) << "the payload or its folder was left behind";
 }
 
 // 259 is STILL_ACTIVE: a code read before the wait had ended would look the same.
@@ -42,7 +43,7 @@ TEST(SlowPayload, IsWaitedFor)
     // The payload writes its report after the pause, just before it ends.
     ASSERT_TRUE(result.report) << "Setup ended before its payload";
     EXPECT_EQ(3010u, result.dwExitCode);
-    EXPECT_FALSE(std::filesystem::exists(run.PayloadPath()));
+    EXPECT_TRUE(std::filesystem::is_empty(run.TempFolder()));
 }
 
 } // namespace

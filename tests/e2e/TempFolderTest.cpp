@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 namespace {
 
@@ -24,8 +23,8 @@ void PrintTo(const UnusableCase& c, std::ostream* os)
 class UnusableTempFolder : public testing::TestWithParam<UnusableCase> {};
 
 // Wine's GetTempPathW does not look at the folder: a missing one is returned
-// as it is, and the run fails when the payload file cannot be created. It
-// fails only when TMP is longer than MAX_PATH.
+// as it is, and the run fails when the payload's folder cannot be created.
+// It fails only when TMP is longer than MAX_PATH.
 TEST_P(UnusableTempFolder, EndsWith9000AndRunsNothing)
 {
     CSetupRun run;
@@ -47,30 +46,20 @@ INSTANTIATE_TEST_SUITE_P(
                                  }}),
     [](const testing::TestParamInfo<UnusableCase>& info) { return std::string(info.param.name); });
 
-TEST(PayloadFile, HeldOpenWithoutWriteSharingEndsWith9000)
+// A payload of the same name in the temporary folder itself, held by another
+// program or not, is left as it is: the run has a folder of its own.
+TEST(PayloadFile, AnOlderOneInTheTemporaryFolderIsLeftAlone)
 {
     CSetupRun run;
-    const CHeldFile held(run.PayloadPath(), "older file");
+    const CHeldFile held(run.SharedPayloadPath(), "older file");
     ASSERT_TRUE(held.IsHeld());
-
-    const CSetupResult result = run.Run(L"/status");
-
-    EXPECT_EQ(kSetupFailed, result.dwExitCode);
-    EXPECT_FALSE(result.report) << "the payload ran";
-    EXPECT_EQ("older file", held.Text()) << "the held file was changed";
-}
-
-TEST(PayloadFile, AnOlderOneIsReplacedThenDeleted)
-{
-    CSetupRun run;
-    std::ofstream(std::filesystem::path(run.PayloadPath())) << "older file, not a program";
     run.SetPayloadExitCode(7);
 
     const CSetupResult result = run.Run(L"/enable");
 
     ASSERT_TRUE(result.report) << "the payload did not run";
     EXPECT_EQ(7u, result.dwExitCode);
-    EXPECT_FALSE(std::filesystem::exists(run.PayloadPath()));
+    EXPECT_EQ("older file", held.Text()) << "the held file was changed";
 }
 
 // A payload that never ran must not pass for one that succeeded.
@@ -81,7 +70,7 @@ TEST(PayloadFile, ThatCannotBeStartedIsDeletedAndSetupEndsWith9000)
     const CSetupResult result = run.Run(L"/status");
 
     EXPECT_EQ(9000u, result.dwExitCode);
-    EXPECT_FALSE(std::filesystem::exists(run.PayloadPath())) << "the payload file was left behind";
+    EXPECT_TRUE(std::filesystem::is_empty(run.TempFolder())) << "the payload or its folder was left behind";
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 namespace {
 CFakeTerminalServices* g_active = nullptr;
+constexpr SIZE_T kPage = 4096;
 }
 
 CFakeTerminalServices::CFakeTerminalServices(testing_support::CProcAddressHook& hooks)
@@ -75,16 +76,21 @@ BOOL WINAPI CFakeTerminalServices::FakeQuery(HANDLE server, DWORD session, DWORD
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    // Sized exactly as the system sizes each answer.
-    const DWORD size = protocolClass ? sizeof(USHORT) : sizeof(DWORD);
-    void* data = HeapAlloc(GetProcessHeap(), 0, size);
+    // Sized exactly as the system sizes each answer, unless told otherwise,
+    // and ending where a no-access page starts: a read past it faults.
+    const std::optional<DWORD> shorter = protocolClass ? self.protocolBytes : self.stateBytes;
+    const DWORD size = shorter ? *shorter : protocolClass ? sizeof(USHORT) : sizeof(DWORD);
+    auto* pages = static_cast<BYTE*>(VirtualAlloc(nullptr, 2 * kPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    DWORD previous = 0;
+    VirtualProtect(pages + kPage, kPage, PAGE_NOACCESS, &previous);
+    BYTE* data = pages + kPage - size;
     if (protocolClass)
-        std::memcpy(data, &self.protocol, size);
+        std::memcpy(data, &self.protocol, std::min<DWORD>(size, sizeof(USHORT)));
     else
-        std::memcpy(data, &self.state, size);
+        std::memcpy(data, &self.state, std::min<DWORD>(size, sizeof(DWORD)));
     self.m_answers.push_back(data);
     ++self.answersLive;
-    *answer = static_cast<LPSTR>(data);
+    *answer = reinterpret_cast<LPSTR>(data);
     *bytes = size;
     return TRUE;
 }
@@ -99,5 +105,8 @@ void WINAPI CFakeTerminalServices::FakeFree(void* answer)
     }
     self.m_answers.erase(found);
     --self.answersLive;
-    HeapFree(GetProcessHeap(), 0, answer);
+    // The byte before an answer, even an empty one, lies in its first page.
+    MEMORY_BASIC_INFORMATION region = {};
+    VirtualQuery(static_cast<BYTE*>(answer) - 1, &region, sizeof(region));
+    VirtualFree(region.AllocationBase, 0, MEM_RELEASE);
 }

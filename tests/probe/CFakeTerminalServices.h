@@ -1,6 +1,7 @@
 #pragma once
 #include "tests/support/CImportHook.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,9 @@ public:
     DWORD state = 0;
     bool protocolQueryFails = false;
     bool stateQueryFails = false;
+    // Bytes each answer holds, when fewer than its value's size.
+    std::optional<DWORD> protocolBytes;
+    std::optional<DWORD> stateBytes;
     std::string queries;  // "class@server/session;" per query
     int answersLive = 0;
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -156,6 +157,8 @@ struct SessionRow {
     bool protocolQueryFails = false;
     bool stateQueryFails = false;
     const char* queries = "16@0/4294967295;8@0/4294967295;";
+    std::optional<DWORD> protocolBytes = std::nullopt;
+    std::optional<DWORD> stateBytes = std::nullopt;
 };
 
 void PrintTo(const SessionRow& row, std::ostream* out)
@@ -177,6 +180,8 @@ TEST_P(SessionTest, AnswersFromTheSessionQueries)
     terminal.loadFails = row.loadFails;
     terminal.protocolQueryFails = row.protocolQueryFails;
     terminal.stateQueryFails = row.stateQueryFails;
+    terminal.protocolBytes = row.protocolBytes;
+    terminal.stateBytes = row.stateBytes;
     if (row.absentEntry)
         machine.procs.Override(row.absentEntry, nullptr);
     CVersionCache cache;
@@ -222,7 +227,13 @@ INSTANTIATE_TEST_SUITE_P(
         SessionWith("NoFreeEntry", FALSE, [](SessionRow& r) { r.absentEntry = "WTSFreeMemory"; r.queries = ""; }),
         SessionWith("ProtocolQueryFails", FALSE,
                 [](SessionRow& r) { r.protocolQueryFails = true, r.queries = "16@0/4294967295;"; }),
-        SessionWith("StateQueryFails", FALSE, [](SessionRow& r) { r.stateQueryFails = true; })),
+        SessionWith("StateQueryFails", FALSE, [](SessionRow& r) { r.stateQueryFails = true; }),
+        // An answer shorter than its value is no answer, and nothing past it is read.
+        SessionWith("ProtocolAnswerEmpty", FALSE,
+                [](SessionRow& r) { r.protocolBytes = 0; r.queries = "16@0/4294967295;"; }),
+        SessionWith("ProtocolAnswerOneByte", FALSE,
+                [](SessionRow& r) { r.protocolBytes = 1; r.queries = "16@0/4294967295;"; }),
+        SessionWith("StateAnswerThreeBytes", FALSE, [](SessionRow& r) { r.stateBytes = 3; })),
     RowName<SessionRow>);
 
 TEST(SessionLibraryTest, LoadsTheSystemCopyOfWtsapi32ByItsFullPath)

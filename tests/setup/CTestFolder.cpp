@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 CTestFolder::CTestFolder(bool withBlank)
 {
     wchar_t temp[MAX_PATH];
@@ -24,14 +26,6 @@ CTestFolder::~CTestFolder()
 {
     if (m_path.empty())
         return;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((m_path + L"*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileW((m_path + found.cFileName).c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryW(m_path.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
 }

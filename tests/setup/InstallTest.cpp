@@ -8,6 +8,7 @@
 #include "tests/setup/CTestFolder.h"
 #include "tests/setup/TestFiles.h"
 #include "tests/support/CTraceCapture.h"
+#include "tests/support/PrivatePayloadPath.h"
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,7 @@ struct Record {
     bool failExitCode = false;
     int resourceLookups = 0;
     std::vector<std::wstring> commandLines;
+    std::vector<std::wstring> programs;  // the programs named to start
     std::string payloadAtStart;
     std::vector<std::wstring> boxes;
 };
@@ -101,10 +103,8 @@ HRSRC WINAPI FakeFindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type)
     return RealFindResourceW(module, name, type);
 }
 
-std::wstring PayloadPath()
-{
-    return g_record.folder + L"qvltgl.exe";
-}
+using testing_support::FolderEntries;
+using testing_support::IsPrivatePayloadPath;
 
 // Records what would start and runs a system program ending with the payload's
 // exit code in its place.
@@ -114,18 +114,20 @@ WINBOOL WINAPI FakeCreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSEC
                                   LPPROCESS_INFORMATION info)
 {
     g_record.commandLines.push_back(commandLine ? commandLine : L"(null)");
-    g_record.payloadAtStart = ReadBytes(PayloadPath());
+    const std::wstring payload = application ? application : L"(null)";
+    g_record.programs.push_back(payload);
+    g_record.payloadAtStart = ReadBytes(payload);
     if (g_record.refuseStart) {
         SetLastError(ERROR_ACCESS_DISABLED_BY_POLICY);
         return FALSE;
     }
     // A running image cannot be deleted.
     if (g_record.holdPayloadOpen)
-        g_record.payloadHolder = CreateFileW(PayloadPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+        g_record.payloadHolder = CreateFileW(payload.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                              OPEN_EXISTING, 0, nullptr);
     std::wstring stand_in = L"\"" + SystemProgram(L"cmd.exe") + L"\" /c exit " +
                             std::to_wstring(static_cast<int>(g_record.childExit));
-    return RealCreateProcessW(application, &stand_in[0], processSecurity, threadSecurity, inheritHandles, flags,
+    return RealCreateProcessW(nullptr, &stand_in[0], processSecurity, threadSecurity, inheritHandles, flags,
                               environment, folder, startup, info);
 }
 
@@ -203,7 +205,7 @@ protected:
         EXPECT_EQ(0, g_record.resourceLookups);
         EXPECT_TRUE(g_record.commandLines.empty());
         EXPECT_TRUE(g_record.boxes.empty());
-        EXPECT_FALSE(FileExists(PayloadPath()));
+        EXPECT_EQ(std::vector<std::wstring>{}, FolderEntries(g_record.folder));
     }
 
     std::unique_ptr<CTestFolder> m_folder;
@@ -240,11 +242,12 @@ TEST_P(InstallRunTest, RunsTheMatchingPayloadWithTheTailAndPassesItsExitCodeOn)
 
     EXPECT_EQ(c.childExit, exitCode);
     ASSERT_EQ(1u, g_record.commandLines.size());
-    const std::wstring path = PayloadPath();
+    const std::wstring path = g_record.programs[0];
+    EXPECT_TRUE(IsPrivatePayloadPath(g_record.folder, path));
     const std::wstring program = c.blankFolder ? L"\"" + path + L"\"" : path;
     EXPECT_EQ(program + L" " + c.tail, g_record.commandLines[0]);
     EXPECT_EQ(c.wow64 == Wow64::Yes ? kPayload64Bytes : kPayload32Bytes, g_record.payloadAtStart);
-    EXPECT_FALSE(FileExists(path)) << "the payload was left behind";
+    EXPECT_EQ(std::vector<std::wstring>{}, FolderEntries(g_record.folder)) << "the payload or its folder was left";
     EXPECT_TRUE(g_record.boxes.empty());
 }
 
@@ -334,13 +337,10 @@ INSTANTIATE_TEST_SUITE_P(
                     TempCase{"NeedsMore", Temp::NeedsMore}),
     CaseName());
 
-TEST_F(InstallTest, EndsWith9000AfterOneBoxWhenThePayloadCannotBeWritten)
+// The payload cannot be written when its folder cannot be made.
+TEST_F(InstallTest, EndsWith9000AfterOneBoxWhenThePrivateFolderCannotBeMade)
 {
-    const std::string older = "older payload in use";
-    WriteBytes(PayloadPath(), older);
-    ovLib::CFileHandle user(
-        CreateFileW(PayloadPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(user.valid());
+    g_record.folder += L"missing\\";
     DWORD exitCode = kUntouched;
 
     EXPECT_FALSE(CInstaller().Install(L"/install", exitCode));
@@ -348,8 +348,28 @@ TEST_F(InstallTest, EndsWith9000AfterOneBoxWhenThePayloadCannotBeWritten)
     EXPECT_EQ(9000u, exitCode);
     EXPECT_EQ((std::vector<std::wstring>{L"create file"}), g_record.boxes);
     EXPECT_TRUE(g_record.commandLines.empty());
+}
+
+// A file of the payload's name in the temporary folder itself, even one held
+// by another program, is none of this run's business.
+TEST_F(InstallTest, LeavesAnOlderPayloadInTheTemporaryFolderAlone)
+{
+    const std::wstring olderPath = g_record.folder + L"qvltgl.exe";
+    const std::string older = "older payload in use";
+    WriteBytes(olderPath, older);
+    ovLib::CFileHandle user(
+        CreateFileW(olderPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(user.valid());
+    g_record.childExit = 3010;
+    DWORD exitCode = kUntouched;
+
+    EXPECT_TRUE(CInstaller().Install(L"/install", exitCode));
+
+    EXPECT_EQ(3010u, exitCode);
+    EXPECT_TRUE(g_record.boxes.empty());
     user.reset();
-    EXPECT_EQ(older, ReadBytes(PayloadPath()));
+    EXPECT_EQ(older, ReadBytes(olderPath));
+    EXPECT_EQ(std::vector<std::wstring>{L"qvltgl.exe"}, FolderEntries(g_record.folder));
 }
 
 // A payload that never ran is Setup's failure, not a success of the payload.
@@ -366,7 +386,7 @@ TEST_F(InstallTest, EndsWith9000AndDeletesThePayloadWhenItCannotBeStarted)
               trace.Lines());
     EXPECT_EQ(1u, g_record.commandLines.size());
     EXPECT_EQ(kPayload32Bytes, g_record.payloadAtStart);
-    EXPECT_FALSE(FileExists(PayloadPath()));
+    EXPECT_EQ(std::vector<std::wstring>{}, FolderEntries(g_record.folder));
     EXPECT_TRUE(g_record.boxes.empty());
 }
 
@@ -379,10 +399,12 @@ TEST_F(InstallTest, EndsWith0WhenThePayloadsExitCodeCannotBeRead)
     EXPECT_TRUE(CInstaller().Install(L"/install", exitCode));
 
     EXPECT_EQ(0u, exitCode);
-    EXPECT_FALSE(FileExists(PayloadPath()));
+    EXPECT_EQ(std::vector<std::wstring>{}, FolderEntries(g_record.folder));
 }
 
-TEST_F(InstallTest, PassesTheExitCodeOnWhenThePayloadCannotBeDeleted)
+// What is still held after the bounded retries stays; the next run removes
+// it once nothing holds it any more.
+TEST_F(InstallTest, PassesTheExitCodeOnWhenThePayloadCannotBeDeletedAndTheNextRunRemovesIt)
 {
     g_record.holdPayloadOpen = true;
     g_record.childExit = 3010;
@@ -392,7 +414,15 @@ TEST_F(InstallTest, PassesTheExitCodeOnWhenThePayloadCannotBeDeleted)
 
     EXPECT_EQ(3010u, exitCode);
     ASSERT_NE(INVALID_HANDLE_VALUE, g_record.payloadHolder);
-    EXPECT_EQ(kPayload32Bytes, ReadBytes(PayloadPath()));
+    ASSERT_EQ(1u, g_record.programs.size());
+    const std::wstring left = g_record.programs[0];
+    EXPECT_EQ(kPayload32Bytes, ReadBytes(left));
+
+    CloseHandle(g_record.payloadHolder);
+    g_record.payloadHolder = INVALID_HANDLE_VALUE;
+    g_record.holdPayloadOpen = false;
+    EXPECT_TRUE(CInstaller().Install(L"/install", exitCode));
+    EXPECT_EQ(std::vector<std::wstring>{}, FolderEntries(g_record.folder)) << "the leftover was not removed";
 }
 
 } // namespace

@@ -17,7 +17,7 @@ namespace {
 constexpr DWORD kUntouched = 0xDEADBEEF;
 
 struct Start {
-    bool applicationNamed;
+    std::wstring application;  // "(null)" when none was named
     std::wstring commandLine;
     BOOL inheritHandles;
     DWORD flags;
@@ -56,7 +56,7 @@ WINBOOL WINAPI FakeCreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSEC
                                   LPVOID environment, LPCWSTR folder, LPSTARTUPINFOW startup,
                                   LPPROCESS_INFORMATION info)
 {
-    g_record.starts.push_back({application != nullptr, commandLine ? commandLine : L"(null)", inheritHandles, flags,
+    g_record.starts.push_back({application ? application : L"(null)", commandLine ? commandLine : L"(null)", inheritHandles, flags,
                                environment != nullptr, folder != nullptr, startup ? *startup : STARTUPINFOW{}});
     if (g_record.failStart) {
         SetLastError(g_record.startError);
@@ -150,6 +150,7 @@ struct CommandLineCase {
     std::wstring path;
     std::wstring arguments;
     std::wstring commandLine;
+    std::wstring application = {};  // the path itself unless given
 };
 
 void PrintTo(const CommandLineCase& c, std::ostream* os)
@@ -170,7 +171,8 @@ TEST_P(RunProcessAndWaitCommandLineTest, PutsTheQuotedPathOneBlankAndTheArgument
 
     ASSERT_EQ(1u, g_record.starts.size());
     EXPECT_EQ(c.commandLine, g_record.starts[0].commandLine);
-    EXPECT_FALSE(g_record.starts[0].applicationNamed);
+    EXPECT_EQ(c.application.empty() ? c.path : c.application, g_record.starts[0].application)
+        << "the program to start is named, never searched for";
     EXPECT_EQ(kUntouched, exitCode);
 }
 
@@ -178,8 +180,9 @@ const std::wstring kPlain = L"C:\\Temp\\qvltgl.exe";
 const std::wstring kBlank = L"C:\\Users\\Jo Doe\\Temp\\qvltgl.exe";
 // 259 units: the longest path the buffer holds.
 const std::wstring kLongest = L"C:\\" + std::wstring(252, L'p') + L".exe";
-// 258 units with a blank: its quoted form would not fit the buffer.
+// 258 and 259 units with a blank: their quoted forms are longer than MAX_PATH.
 const std::wstring kLongBlank = L"C:\\a b\\" + std::wstring(247, L'p') + L".exe";
+const std::wstring kLongestBlank = L"C:\\a b\\" + std::wstring(248, L'p') + L".exe";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RunProcessAndWaitCommandLineTest,
@@ -190,9 +193,11 @@ INSTANTIATE_TEST_SUITE_P(
         CommandLineCase{"BlankInPathEmptyArguments", kBlank, L"", L"\"" + kBlank + L"\" "},
         CommandLineCase{"ArgumentsUnchanged", kPlain, L"  /showui \"a  b\"\t/x ",
                         kPlain + L"   /showui \"a  b\"\t/x "},
-        CommandLineCase{"EmptyPath", L"", L"/status", L"/status"},
+        CommandLineCase{"EmptyPath", L"", L"/status", L"/status", L"(null)"},
         CommandLineCase{"LongestPath", kLongest, L"/x", kLongest + L" /x"},
-        CommandLineCase{"QuotesWouldNotFit", kLongBlank, L"/x", kLongBlank + L" /x"}),
+        CommandLineCase{"TabIsNoBlank", L"C:\\a\tb\\q.exe", L"/x", L"C:\\a\tb\\q.exe /x"},
+        CommandLineCase{"QuotedFormLongerThanMaxPath", kLongBlank, L"/x", L"\"" + kLongBlank + L"\" /x"},
+        CommandLineCase{"LongestPathWithABlank", kLongestBlank, L"", L"\"" + kLongestBlank + L"\" "}),
     CaseName());
 
 struct RefusedCase {

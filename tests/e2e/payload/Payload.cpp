@@ -4,6 +4,7 @@
 #include "ovlib/CUniqueHandle.h"
 
 #include <windows.h>
+#include <winver.h>
 
 #include <cstdlib>
 #include <string>
@@ -53,6 +54,9 @@ void WriteReport(const std::wstring& reportPath)
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    // An import of a library that Windows does not map from its KnownDLLs
+    // list: one of that name beside the payload would be loaded.
+    GetFileVersionInfoSizeW(ModulePath().c_str(), nullptr);
     const std::wstring debugText = Variable(L"E2E_DEBUG_TEXT");
     if (!debugText.empty()) {
         OutputDebugStringW(debugText.c_str());

@@ -49,7 +49,8 @@ TEST_P(TailLength, ReachesThePayloadUnitForUnit)
 
     EXPECT_EQ(3010u, result.dwExitCode);
     ASSERT_TRUE(result.report) << "the payload did not run";
-    const std::wstring expected = run.PayloadPath() + L" " + GetParam().tail;
+    EXPECT_TRUE(run.IsPayloadPath(result.report->modulePath));
+    const std::wstring expected = result.report->modulePath + L" " + GetParam().tail;
     EXPECT_EQ(expected.size(), result.report->commandLine.size());
     EXPECT_TRUE(expected == result.report->commandLine) << "the tail changed on its way";
 }

@@ -120,8 +120,9 @@ TEST_P(PlantedLibraries, AreNeverLoaded)
     const CSetupResult result = m_run.Run(L"/unknown-to-the-companion");
 
     EXPECT_EQ(c.payloadRuns ? c.dwPayloadExit : 0u, result.dwExitCode);
-    if (c.setupFolder == std::wstring(L"setup"))
+    if (c.setupFolder == std::wstring(L"setup")) {
         EXPECT_EQ(c.payloadRuns, result.report.has_value());
+    }
     EXPECT_EQ(std::vector<std::string>{}, Markers(m_copy.Folder())) << "loaded from beside Setup.exe";
     EXPECT_EQ(std::vector<std::string>{}, Markers(m_run.WorkFolder())) << "loaded from the current folder";
 }
@@ -153,6 +154,45 @@ TEST(PlantedLibrariesControl, AreTakenFromBesideAProgramThatDoesNotRestrictTheSe
     std::sort(expected.begin(), expected.end());
     std::sort(markers.begin(), markers.end());
     EXPECT_EQ(expected, markers);
+}
+
+// The test payload imports version.dll. Setup runs it from a folder of its
+// own, so what was planted in the temporary folder is not beside it.
+TEST(PlantedInTheTemporaryFolder, IsNeverLoadedByThePayload)
+{
+    CSetupRun run;
+    run.SetSetupFolder(L"..\\e2e\\setup");
+    Plant(run.TempFolder());
+    const CNativeFirst nativeFirst(L"qvltgl.exe");
+    run.SetPayloadExitCode(3010);
+
+    const CSetupResult result = run.Run(L"/status");
+
+    EXPECT_EQ(3010u, result.dwExitCode);
+    EXPECT_TRUE(result.report.has_value()) << "the payload did not run";
+    EXPECT_EQ(std::vector<std::string>{}, Markers(run.TempFolder()));
+}
+
+// The same payload started from the temporary folder itself, where runs put
+// it before they had folders of their own, takes the planted library.
+TEST(PlantedInTheTemporaryFolderControl, IsLoadedByThePayloadStartedBesideIt)
+{
+    CSetupRun run;
+    Plant(run.TempFolder());
+    const fs::path payload = fs::path(run.TempFolder()) / L"qvltgl.exe";
+    fs::copy_file(fs::path(CSetupRun::DriverFolder()) / L".." / L"e2e" / L"payload" / L"payload145.exe", payload);
+    const CNativeFirst nativeFirst(L"qvltgl.exe");
+
+    winRun::CChildProcess control;
+    ASSERT_TRUE(control.Start(winRun::CChildProcess::CommandLine(payload.wstring(), L"/status"), run.WorkFolder(),
+                              winRun::CEnvironmentBlock::OfThisProcess()));
+    ASSERT_TRUE(control.Wait(60000));
+
+    // The loader names the library as the import does: "VERSION.dll".
+    const std::vector<std::string> markers = Markers(run.TempFolder());
+    EXPECT_NE(markers.end(), std::find_if(markers.begin(), markers.end(), [](const std::string& marker) {
+                  return _stricmp(marker.c_str(), "version.dll.loaded") == 0;
+              })) << "the planted library was not loaded";
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -3,7 +3,7 @@
 #include "tests/hardening/support/CImportTable.h"
 #include "tests/support/CImportHook.h"
 
-#include <shlwapi.h>
+#include <ntsecapi.h>
 #include <wtsapi32.h>
 
 #include <cstring>
@@ -102,9 +102,13 @@ using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
 // returns, and the error it leaves (registry calls return theirs).
 #define SWEPT_IMPORTS(X)                                                                    \
     X(kernel32, CloseHandle, FALSE, ERROR_INVALID_HANDLE, Releases)                         \
+    X(kernel32, CreateDirectoryW, FALSE, ERROR_ACCESS_DENIED, Keeps)                        \
     X(kernel32, CreateFileW, INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED, Keeps)              \
     X(kernel32, CreateProcessW, FALSE, ERROR_ACCESS_DISABLED_BY_POLICY, Keeps)              \
     X(kernel32, DeleteFileW, FALSE, ERROR_SHARING_VIOLATION, Keeps)                         \
+    X(kernel32, FindClose, FALSE, ERROR_INVALID_HANDLE, Releases)                           \
+    X(kernel32, FindFirstFileW, INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED, Keeps)           \
+    X(kernel32, FindNextFileW, FALSE, ERROR_ACCESS_DENIED, Keeps)                           \
     X(kernel32, FindResourceW, 0, ERROR_RESOURCE_TYPE_NOT_FOUND, Keeps)                     \
     X(kernel32, FreeLibrary, FALSE, ERROR_INVALID_HANDLE, Releases)                         \
     X(kernel32, GetCurrentDirectoryW, 0, ERROR_ACCESS_DENIED, Keeps)                        \
@@ -129,13 +133,17 @@ using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
     X(kernel32, LockResource, 0, ERROR_INVALID_HANDLE, Keeps)                               \
     X(kernel32, MultiByteToWideChar, 0, ERROR_NO_UNICODE_TRANSLATION, Keeps)                \
     X(kernel32, ReadFile, FALSE, ERROR_READ_FAULT, Keeps)                                   \
+    X(kernel32, RemoveDirectoryW, FALSE, ERROR_SHARING_VIOLATION, Keeps)                    \
     X(kernel32, SetFilePointer, INVALID_SET_FILE_POINTER, ERROR_NEGATIVE_SEEK, Keeps)       \
     X(kernel32, SizeofResource, 0, ERROR_RESOURCE_DATA_NOT_FOUND, Keeps)                    \
     X(kernel32, WriteFile, FALSE, ERROR_DISK_FULL, Keeps)                                   \
     X(user32, MessageBoxW, 0, ERROR_NOT_ENOUGH_MEMORY, Keeps)                               \
+    X(advapi32, AddAccessAllowedAceEx, FALSE, ERROR_ALLOTTED_SPACE_EXCEEDED, Keeps)         \
     X(advapi32, AllocateAndInitializeSid, FALSE, ERROR_NOT_ENOUGH_MEMORY, Keeps)            \
     X(advapi32, EqualSid, FALSE, ERROR_INVALID_SID, Keeps)                                  \
     X(advapi32, GetTokenInformation, FALSE, ERROR_INSUFFICIENT_BUFFER, Keeps)               \
+    X(advapi32, InitializeAcl, FALSE, ERROR_INSUFFICIENT_BUFFER, Keeps)                     \
+    X(advapi32, InitializeSecurityDescriptor, FALSE, ERROR_INVALID_PARAMETER, Keeps)        \
     X(advapi32, OpenProcessToken, FALSE, ERROR_ACCESS_DENIED, Keeps)                        \
     X(advapi32, RegCloseKey, ERROR_INVALID_HANDLE, ERROR_INVALID_HANDLE, Releases)          \
     X(advapi32, RegEnumValueW, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, Keeps)             \
@@ -143,7 +151,9 @@ using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
     X(advapi32, RegOpenKeyExW, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, Keeps)             \
     X(advapi32, RegQueryValueExA, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, Keeps)          \
     X(advapi32, RegQueryValueExW, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, Keeps)          \
-    X(shlwapi, PathQuoteSpacesW, 0, ERROR_INVALID_PARAMETER, Keeps)
+    X(advapi32, SetSecurityDescriptorControl, FALSE, ERROR_INVALID_PARAMETER, Keeps)        \
+    X(advapi32, SetSecurityDescriptorDacl, FALSE, ERROR_INVALID_SECURITY_DESCR, Keeps)      \
+    X(advapi32, SystemFunction036, FALSE, ERROR_GEN_FAILURE, Keeps)                         \
 
 #define SWEPT_LOOK_UPS(X)                                                                             \
     X(kernel32, IsWow64Process, decltype(&::IsWow64Process), FALSE, ERROR_ACCESS_DENIED)              \
@@ -200,6 +210,8 @@ const std::vector<CSweptFunctions::CCannotFail> kCannotFail = {
     {"GetCurrentThreadId", "no failure value"},
     {"GetLastError", "reads the thread's error"},
     {"SetLastError", "returns nothing"},
+    {"Sleep", "returns nothing"},
+    {"RaiseException", "does not return; raised only when a library cannot come from the system folder"},
     {"GetProcessHeap", "the heap lives as long as the process"},
     {"GetVersion", "no failure value"},
     {"GetSystemInfo", "returns nothing"},

@@ -6,6 +6,7 @@
 
 #include "tests/setup/CHookSet.h"
 #include "tests/setup/CaseName.h"
+#include "tests/support/PrivatePayloadPath.h"
 
 #include <gtest/gtest.h>
 
@@ -257,7 +258,10 @@ HANDLE WINAPI FakeCreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURIT
                               DWORD disposition, DWORD flags, HANDLE templateFile)
 {
     InstallRecord* record = g_install;
-    if (record && !record->swapped && disposition == OPEN_EXISTING && path &&
+    // The extraction names the payload's file, in the run's own folder.
+    if (record && disposition == CREATE_ALWAYS && path && fs::path(path).filename() == L"qvltgl.exe")
+        record->payload = path;
+    if (record && !record->swapped && disposition == OPEN_EXISTING && path && !record->payload.empty() &&
         _wcsicmp(path, record->payload.c_str()) == 0) {
         record->swapped = true;
         SwapPayload(record->swap, *record);
@@ -302,7 +306,6 @@ class HeldInstallTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        m_record.payload = m_folder.Path() / L"qvltgl.exe";
         SetEnvironmentVariableW(L"TMP", m_folder.Path().c_str());
         SetEnvironmentVariableW(L"TEMP", m_folder.Path().c_str());
         SetEnvironmentVariableW(L"E2E_EXIT_CODE", L"3010");
@@ -347,7 +350,9 @@ TEST_F(HeldInstallTest, NobodyCanWriteOrDeleteThePayloadFromItsCheckUntilItHasEn
     ExpectOnlyReadable(m_record.probes[0], "as the payload starts");
     ExpectOnlyReadable(m_record.probes[1], "while the payload runs");
     EXPECT_TRUE(fs::exists(m_report)) << "the payload did not run";
+    EXPECT_TRUE(testing_support::IsPrivatePayloadPath(m_folder.Path().wstring(), m_record.payload.wstring()));
     EXPECT_FALSE(fs::exists(m_record.payload)) << "the payload was left behind";
+    EXPECT_FALSE(fs::exists(m_record.payload.parent_path())) << "the payload's folder was left behind";
     EXPECT_TRUE(m_record.boxes.empty());
 }
 
@@ -372,7 +377,7 @@ TEST_P(HeldInstallSwapTest, IsAFailedExtraction)
     EXPECT_FALSE(Install(exitCode));
 
     EXPECT_EQ(CInstaller::kSetupFailed, exitCode);
-    EXPECT_TRUE(m_record.swapped) << "the payload was never reopened";
+    ASSERT_TRUE(m_record.swapped) << "the payload was never reopened";
     EXPECT_EQ(std::vector<std::wstring>{L"write file"}, m_record.boxes);
     EXPECT_EQ(0, m_record.starts) << "a swapped payload was started";
     EXPECT_FALSE(fs::exists(m_report));

@@ -174,7 +174,28 @@ INSTANTIATE_TEST_SUITE_P(
                     HookCase{"PreGetProcAddress", dliNotePreGetProcAddress, "version.dll", true},
                     HookCase{"FailLoadLib", dliFailLoadLib, "version.dll", true},
                     HookCase{"FailGetProc", dliFailGetProc, "version.dll", true},
-                    HookCase{"EndProcessing", dliNoteEndProcessing, "version.dll", true},
+                    HookCase{"EndProcessing", dliNoteEndProcessing, "version.dll", true}),
+    CaseName());
+
+class DelayLoadFailClosedTest : public SystemLoaderTest, public testing::WithParamInterface<HookCase> {};
+
+// Given null, the helper would load the bare name from wherever the search
+// finds it: a library that cannot come from the system folder ends the
+// process with the helper's own exception instead.
+TEST_P(DelayLoadFailClosedTest, NeverLeavesALoadThatFailedToTheHelper)
+{
+    const HookCase& c = GetParam();
+    DelayLoadInfo info = {};
+    info.cb = sizeof(info);
+    info.szDll = c.dll;
+
+    EXPECT_EXIT(CSafeDllSearch::OnDelayLoad(c.notification, c.withInfo ? &info : nullptr),
+                testing::ExitedWithCode(static_cast<int>(CSafeDllSearch::kLoadFailed)), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Loads, DelayLoadFailClosedTest,
+    testing::Values(HookCase{"NotInTheSystemFolder", dliNotePreLoadLibrary, "hardening-planted.dll", true},
                     HookCase{"NoInfo", dliNotePreLoadLibrary, nullptr, false},
                     HookCase{"NoName", dliNotePreLoadLibrary, nullptr, true},
                     HookCase{"NotAscii", dliNotePreLoadLibrary, "vers\xE9ion.dll", true},

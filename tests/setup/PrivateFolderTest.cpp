@@ -1,0 +1,336 @@
+// The run's own folder: its name, its DACL read back from the system, its
+// removal while something still holds it, and the sweep of leftovers.
+#include "setup/CPrivateFolder.h"
+
+#include "ovlib/CUniqueHandle.h"
+#include "tests/setup/CHookSet.h"
+#include "tests/setup/CTestFolder.h"
+#include "tests/setup/TestFiles.h"
+#include "tests/support/PrivatePayloadPath.h"
+
+#include <ntsecapi.h>
+#include <sddl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using testing_support::FolderEntries;
+
+std::wstring PayloadIn(const CPrivateFolder& folder)
+{
+    return std::wstring(folder.Path()) + L"\\qvltgl.exe";
+}
+
+std::wstring SidText(PSID sid)
+{
+    LPWSTR text = nullptr;
+    if (!ConvertSidToStringSidW(sid, &text))
+        return L"(no SID)";
+    const ovLib::CLocalMemory owned(text);
+    return text;
+}
+
+std::wstring CurrentUserSid()
+{
+    ovLib::CKernelHandle token;
+    union {
+        TOKEN_USER user;
+        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } user;
+    DWORD length = 0;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) ||
+        !GetTokenInformation(token.get(), TokenUser, &user, sizeof(user), &length))
+        return L"(no user)";
+    return SidText(user.user.User.Sid);
+}
+
+// The descriptor as the system receives it at the folder's creation: Wine's
+// file system answers a DACL made from the Unix mode bits, whatever was given.
+std::vector<std::wstring> g_createdFolders;
+std::vector<std::wstring> g_creationDacls;
+decltype(&CreateDirectoryW) RealCreateDirectoryW;
+
+// One line per ACE, "<type>/<flags>/<mask>/<SID>", after "protected" or
+// "inherited" for the DACL's control bit.
+std::wstring DaclText(PSECURITY_DESCRIPTOR descriptor)
+{
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    if (!descriptor || !GetSecurityDescriptorControl(descriptor, &control, &revision) ||
+        !GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) || !present || !dacl)
+        return L"(no DACL)";
+    std::wstring text = (control & SE_DACL_PROTECTED) ? L"protected" : L"inherited";
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!GetAce(dacl, i, &entry))
+            return text + L" (unreadable ACE)";
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+        text += L"\n" + std::to_wstring(allowed->Header.AceType) + L"/" + std::to_wstring(allowed->Header.AceFlags) +
+                L"/" + std::to_wstring(allowed->Mask) + L"/" + SidText(&allowed->SidStart);
+    }
+    return text;
+}
+
+WINBOOL WINAPI FakeCreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES attributes)
+{
+    g_createdFolders.emplace_back(path);
+    g_creationDacls.push_back(attributes ? DaclText(attributes->lpSecurityDescriptor) : L"(no attributes)");
+    return RealCreateDirectoryW(path, attributes);
+}
+
+TEST(PrivateFolderTest, IsCreatedWithFullControlForSystemAdministratorsAndTheUserOnly)
+{
+    CTestFolder temp;
+    CHookSet hooks;
+    hooks.Add("kernel32.dll", "CreateDirectoryW", &FakeCreateDirectoryW, RealCreateDirectoryW);
+    CPrivateFolder folder;
+    ASSERT_TRUE(folder.Create(temp.Path().c_str()));
+    hooks.Clear();
+
+    ASSERT_EQ(std::vector<std::wstring>{folder.Path()}, g_createdFolders);
+    // Inherited by files and folders inside, full control (FILE_ALL_ACCESS).
+    const std::wstring full = L"0/3/2032127/";
+    EXPECT_EQ(L"protected\n" + full + L"S-1-5-18\n" + full + L"S-1-5-32-544\n" + full + CurrentUserSid(),
+              g_creationDacls[0]);
+}
+
+TEST(PrivateFolderTest, HasAFreshUnforeseeableNameEachRun)
+{
+    CTestFolder temp;
+    CPrivateFolder first;
+    CPrivateFolder second;
+    ASSERT_TRUE(first.Create(temp.Path().c_str()));
+    ASSERT_TRUE(second.Create(temp.Path().c_str()));
+
+    EXPECT_TRUE(testing_support::IsPrivatePayloadPath(temp.Path(), PayloadIn(first)));
+    EXPECT_TRUE(testing_support::IsPrivatePayloadPath(temp.Path(), PayloadIn(second)));
+    EXPECT_STRNE(first.Path(), second.Path());
+}
+
+// The generator answers these bytes in turn.
+std::vector<std::vector<BYTE>> g_randomAnswers;
+decltype(&SystemFunction036) RealGenRandom;
+
+BOOLEAN WINAPI FakeGenRandom(PVOID buffer, ULONG length)
+{
+    if (g_randomAnswers.empty())
+        return RealGenRandom(buffer, length);
+    const std::vector<BYTE> answer = g_randomAnswers.front();
+    g_randomAnswers.erase(g_randomAnswers.begin());
+    if (answer.size() != length)
+        return FALSE;
+    std::memcpy(buffer, answer.data(), length);
+    return TRUE;
+}
+
+class PrivateFolderNameTest : public testing::Test {
+protected:
+    void SetUp() override { m_hooks.Add("advapi32.dll", "SystemFunction036", &FakeGenRandom, RealGenRandom); }
+    void TearDown() override
+    {
+        m_hooks.Clear();
+        g_randomAnswers.clear();
+    }
+
+    CTestFolder m_temp;
+    CHookSet m_hooks;
+};
+
+// Someone who made the folder first, with entries of his own, keeps it.
+TEST_F(PrivateFolderNameTest, NeverTakesANameThatExists)
+{
+    const std::wstring taken = m_temp.Path() + L"qvltgl-0123456789abcdef";
+    ASSERT_TRUE(CreateDirectoryW(taken.c_str(), nullptr));
+    WriteBytes(taken + L"\\qvltgl.exe", "someone else's");
+    g_randomAnswers = {{0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF},
+                       {0xFE, 0xDC, 0xBA, 0x98, 0x76, 0x54, 0x32, 0x10}};
+
+    CPrivateFolder folder;
+    ASSERT_TRUE(folder.Create(m_temp.Path().c_str()));
+
+    EXPECT_EQ(m_temp.Path() + L"qvltgl-fedcba9876543210", std::wstring(folder.Path()));
+    EXPECT_EQ("someone else's", ReadBytes(taken + L"\\qvltgl.exe"));
+}
+
+TEST_F(PrivateFolderNameTest, FailsWithoutARandomNameAndLeavesNothing)
+{
+    g_randomAnswers = {{}};
+
+    CPrivateFolder folder;
+    EXPECT_FALSE(folder.Create(m_temp.Path().c_str()));
+
+    EXPECT_EQ(std::vector<std::wstring>{}, FolderEntries(m_temp.Path()));
+}
+
+struct TempFormCase {
+    const char* name;
+    std::wstring (*temp)(const CTestFolder& base);
+    bool bFits;
+};
+
+void PrintTo(const TempFormCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class PrivateFolderTempFormTest : public testing::TestWithParam<TempFormCase> {};
+
+// The folder's path: the temporary folder, one backslash, the name; never cut.
+TEST_P(PrivateFolderTempFormTest, JoinsTheTemporaryFolderWithOneBackslash)
+{
+    const CTestFolder base;
+    const std::wstring temp = GetParam().temp(base);
+    CPrivateFolder folder;
+
+    ASSERT_EQ(GetParam().bFits, folder.Create(temp.c_str()));
+
+    if (GetParam().bFits) {
+        EXPECT_TRUE(testing_support::IsPrivatePayloadPath(temp, PayloadIn(folder)));
+        EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY),
+                  GetFileAttributesW(folder.Path()) & FILE_ATTRIBUTE_DIRECTORY);
+    } else {
+        EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), GetLastError());
+    }
+}
+
+std::wstring Trimmed(const CTestFolder& base)
+{
+    return base.Path().substr(0, base.Path().size() - 1);
+}
+
+// "\qvltgl-" and 16 digits make 24 units; the folder's path must stay under
+// 248 units (MAX_PATH less an 8.3 name), so a temporary folder of 223 still
+// takes them.
+std::wstring OfLength(const CTestFolder& base, std::size_t units)
+{
+    std::wstring folder = Trimmed(base) + L"\\";
+    folder += std::wstring(units - folder.size(), L'n');
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, PrivateFolderTempFormTest,
+    testing::Values(TempFormCase{"TrailingBackslash", [](const CTestFolder& b) { return b.Path(); }, true},
+                    TempFormCase{"NoTrailingBackslash", &Trimmed, true},
+                    TempFormCase{"ThreeTrailingBackslashes",
+                                 [](const CTestFolder& b) { return b.Path() + L"\\\\"; }, true},
+                    TempFormCase{"Longest", [](const CTestFolder& b) { return OfLength(b, 223); }, true},
+                    TempFormCase{"OneUnitTooLong", [](const CTestFolder& b) { return OfLength(b, 224); }, false}),
+    [](const testing::TestParamInfo<TempFormCase>& info) { return std::string(info.param.name); });
+
+// A virus scanner that still reads the payload after it ended.
+ovLib::CFileHandle OpenLikeAScanner(const std::wstring& path)
+{
+    return ovLib::CFileHandle(
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
+TEST(PrivateFolderRemoveTest, WaitsForAShortHoldToEnd)
+{
+    CTestFolder temp;
+    CPrivateFolder folder;
+    ASSERT_TRUE(folder.Create(temp.Path().c_str()));
+    const std::wstring payload = PayloadIn(folder);
+    WriteBytes(payload, "payload");
+    ovLib::CFileHandle scanner = OpenLikeAScanner(payload);
+    ASSERT_TRUE(scanner.valid());
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        scanner.reset();
+    });
+
+    const bool removed = folder.Remove(payload.c_str());
+    releaser.join();
+
+    EXPECT_TRUE(removed);
+    EXPECT_EQ(std::vector<std::wstring>{}, FolderEntries(temp.Path()));
+}
+
+// A hold that does not end is given up on; the next run's sweep removes what
+// is left once nothing holds it.
+TEST(PrivateFolderRemoveTest, GivesUpOnAHoldThatLastsAndLeavesItToTheNextRun)
+{
+    CTestFolder temp;
+    std::wstring left;
+    {
+        CPrivateFolder folder;
+        ASSERT_TRUE(folder.Create(temp.Path().c_str()));
+        left = PayloadIn(folder);
+        WriteBytes(left, "payload");
+        ovLib::CFileHandle scanner = OpenLikeAScanner(left);
+        ASSERT_TRUE(scanner.valid());
+
+        EXPECT_FALSE(folder.Remove(left.c_str()));
+        EXPECT_EQ("payload", ReadBytes(left));
+    }
+    EXPECT_TRUE(FileExists(left)) << "gone although it was held";
+
+    CPrivateFolder::RemoveLeftovers(temp.Path().c_str(), L"qvltgl.exe");
+    EXPECT_EQ(std::vector<std::wstring>{}, FolderEntries(temp.Path()));
+}
+
+TEST(PrivateFolderLeftoversTest, RemovesOnlyFoldersOfEarlierRunsThatNothingHolds)
+{
+    CTestFolder temp;
+    const std::wstring base = temp.Path();
+    // Killed runs: with the payload, or before it was written.
+    for (const wchar_t* name : {L"qvltgl-00112233445566ff", L"qvltgl-a0a0a0a0a0a0a0a0"}) {
+        ASSERT_TRUE(CreateDirectoryW((base + name).c_str(), nullptr));
+    }
+    WriteBytes(base + L"qvltgl-00112233445566ff\\qvltgl.exe", "payload");
+    // Not Setup's: other shapes of name, a file, a folder with other files.
+    for (const wchar_t* name : {L"qvltgl-0011", L"qvltgl-AABBCCDDEEFF0011", L"qvltgl-0011223344556677x", L"other"})
+        ASSERT_TRUE(CreateDirectoryW((base + name).c_str(), nullptr));
+    WriteBytes(base + L"qvltgl-0123456789abcdee", "a file of that name");
+    ASSERT_TRUE(CreateDirectoryW((base + L"qvltgl-0123456789abcdef").c_str(), nullptr));
+    WriteBytes(base + L"qvltgl-0123456789abcdef\\notes.txt", "kept");
+    // A run that goes on.
+    CPrivateFolder running;
+    ASSERT_TRUE(running.Create(base.c_str()));
+    WriteBytes(PayloadIn(running), "payload");
+    ovLib::CFileHandle held = OpenLikeAScanner(PayloadIn(running));
+
+    CPrivateFolder::RemoveLeftovers(base.c_str(), L"qvltgl.exe");
+
+    std::vector<std::wstring> kept = FolderEntries(base);
+    std::sort(kept.begin(), kept.end());
+    std::vector<std::wstring> expected = {L"other",
+                                          L"qvltgl-0011",
+                                          L"qvltgl-AABBCCDDEEFF0011",
+                                          L"qvltgl-0011223344556677x",
+                                          L"qvltgl-0123456789abcdee",
+                                          L"qvltgl-0123456789abcdef",
+                                          std::wstring(running.Path()).substr(base.size())};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, kept);
+    EXPECT_EQ("payload", ReadBytes(PayloadIn(running)));
+}
+
+// Held open while in use, the folder cannot be removed by another run's sweep
+// even before its payload is written.
+TEST(PrivateFolderLeftoversTest, LeavesAFolderInUseAloneEvenWhenEmpty)
+{
+    CTestFolder temp;
+    CPrivateFolder running;
+    ASSERT_TRUE(running.Create(temp.Path().c_str()));
+
+    CPrivateFolder::RemoveLeftovers(temp.Path().c_str(), L"qvltgl.exe");
+
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(running.Path()));
+    EXPECT_TRUE(running.Remove(PayloadIn(running).c_str()));
+    EXPECT_EQ(std::vector<std::wstring>{}, FolderEntries(temp.Path()));
+}
+
+} // namespace
