@@ -6,16 +6,23 @@ cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
 
 # The shipped build runs under 32-bit Wine, whose loader is an i386 program:
-# say which way this run goes before anything waits on it.
+# where this kernel refuses those, its tests run in a Debian guest under qemu.
+# Say which way this run goes before anything waits on it.
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  route=host
   echo "test.sh: this kernel runs i386 programs; the shipped build's tests run on the host"
 else
-  echo "test.sh: this kernel does not run i386 programs (/usr/lib/wine/wine failed); the shipped build cannot be executed here" >&2
-  exit 1
+  route=guest
+  echo "test.sh: this kernel does not run i386 programs; the shipped build's tests run in the guest (tools/guest)"
 fi
 
 for preset in x86 x64; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
-  ctest --preset "$preset"
+  if [ "$preset" = x86 ] && [ "$route" = guest ]; then
+    bash tools/guest/build.sh build/x86
+    bash tools/guest/run.sh build/x86 ctest --preset x86
+  else
+    ctest --preset "$preset"
+  fi
 done

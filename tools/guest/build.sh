@@ -4,7 +4,10 @@ set -euo pipefail
 [ $# -eq 1 ] || { sed -n 2p "$0" >&2; exit 2; }
 out=$(realpath "$1")/guest
 here=$(cd "$(dirname "$0")" && pwd)
-mirror=http://deb.debian.org/debian
+# The guest takes its packages from where this machine's apt takes Debian's.
+mirror=$(awk '$1 == "URIs:" && $2 ~ /\/debian$/ { print $2; exit }' /etc/apt/sources.list.d/debian.sources 2>/dev/null)
+[ -n "$mirror" ] || mirror=$(awk '$1 == "deb" && $2 ~ /\/debian\/?$/ { print $2; exit }' /etc/apt/sources.list 2>/dev/null)
+[ -n "$mirror" ] || { echo "build.sh: no Debian archive in this machine's apt sources" >&2; exit 2; }
 
 if [ -f "$out/root.img" ] && [ -f "$out/vmlinuz" ] && [ -f "$out/initrd.img" ]; then
   echo "build.sh: reusing $out (remove it to rebuild)"
@@ -28,11 +31,13 @@ trap 'unmount; rm -rf --one-file-system "$root"' EXIT
 in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LC_ALL=C DEBIAN_FRONTEND=noninteractive "$@"; }
 
 debootstrap --variant=minbase --arch=amd64 bookworm "$root" "$mirror"
-cat > "$root/etc/apt/sources.list" <<LIST
-deb $mirror bookworm main
-deb $mirror bookworm-updates main
-deb http://deb.debian.org/debian-security bookworm-security main
-LIST
+# The same sources as this machine's, security updates included.
+if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+  rm -f "$root/etc/apt/sources.list"
+  cp /etc/apt/sources.list.d/debian.sources "$root/etc/apt/sources.list.d/"
+else
+  grep -E '^deb ' /etc/apt/sources.list > "$root/etc/apt/sources.list"
+fi
 mount -t proc proc "$root/proc"
 mount -t sysfs sys "$root/sys"
 

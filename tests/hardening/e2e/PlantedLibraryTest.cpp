@@ -198,9 +198,13 @@ TEST(PlantedInTheTemporaryFolderControl, IsLoadedByThePayloadStartedBesideIt)
 INSTANTIATE_TEST_SUITE_P(
     Versions, PlantedLibraries,
     testing::Values(VersionCase{"Nt51", L"winxp", false, L"setup", 3010},
-                    VersionCase{"Nt60", L"vista", true, L"setup", 3010},
+                    VersionCase{"Nt60", L"vista", true, L"setup", 3010}
+#ifdef HARDENING_SHIPPED_SETUP
+                    ,
                     VersionCase{"ShippedNt51", L"winxp", false, L"shipped", ERROR_INVALID_PARAMETER},
-                    VersionCase{"ShippedNt60", L"vista", true, L"shipped", ERROR_INVALID_PARAMETER}),
+                    VersionCase{"ShippedNt60", L"vista", true, L"shipped", ERROR_INVALID_PARAMETER}
+#endif
+                    ),
     [](const testing::TestParamInfo<VersionCase>& info) { return info.param.name; });
 
 } // namespace
