@@ -28,15 +28,17 @@ int wmain(int argc, wchar_t** argv)
     }
     try {
         CReport report;
+        std::wstring peerWithoutPayload;
         {
             const CBenchRig rig;
+            peerWithoutPayload = rig.PeerPath(false);
             Step(L"trace calls", [&] { MeasureTrace(rig, report); });
             Step(L"extraction of 64 MiB", [&] { MeasureExtraction(rig, report); });
             Step(L"start to end and exit latency", [&] { MeasureOverhead(rig, report); });
             Step(L"CPU time while the payload runs 5 s", [&] { MeasureWaitingCost(rig, report); });
             Step(L"peak private bytes", [&] { MeasureMemory(rig, report); });
         }
-        MeasureFootprint(argv[1], report);
+        MeasureFootprint(argv[1], peerWithoutPayload, report);
         std::fwprintf(stdout, L"\n");
         report.Print(stdout);
         return 0;

@@ -73,6 +73,11 @@ std::wstring CBenchRig::LauncherPath() const
     return m_strDriverFolder + L"\\launcher\\launcher.exe";
 }
 
+std::wstring CBenchRig::PeerPath(bool withPayload) const
+{
+    return m_strDriverFolder + (withPayload ? L"\\peer\\peer.exe" : L"\\peer\\peer-empty.exe");
+}
+
 std::wstring CBenchRig::PayloadPath(Payload payload) const
 {
     return m_strTempFolder + L"\\" + PayloadName(payload);
@@ -86,6 +91,11 @@ std::wstring CBenchRig::SetupCommand(Setup setup) const
 std::wstring CBenchRig::LauncherCommand(Payload payload) const
 {
     return winRun::CChildProcess::CommandLine(LauncherPath(), Quoted(PayloadPath(payload)));
+}
+
+std::wstring CBenchRig::PeerCommand() const
+{
+    return winRun::CChildProcess::CommandLine(PeerPath(true), L"");
 }
 
 std::wstring CBenchRig::DirectCommand(Payload payload) const

@@ -26,6 +26,8 @@ public:
 
     std::wstring SetupPath(Setup setup) const;
     std::wstring LauncherPath() const;
+    // NSIS's bootstrapper with the no-op payload, or with an empty one.
+    std::wstring PeerPath(bool withPayload) const;
     // The copy in Setup's temporary folder, next to where Setup writes its own.
     std::wstring PayloadPath(Payload payload) const;
 
@@ -34,6 +36,7 @@ public:
     std::wstring SetupCommand(Setup setup) const;
     std::wstring LauncherCommand(Payload payload) const;
     std::wstring DirectCommand(Payload payload) const;
+    std::wstring PeerCommand() const;
 
     // This process's environment with Setup's temporary folder as TMP and TEMP.
     winRun::CEnvironmentBlock Environment() const;

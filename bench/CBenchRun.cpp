@@ -1,6 +1,6 @@
 #include "bench/CBenchRun.h"
 
-#include "bench/CExitStamp.h"
+#include "bench/CTimeStamp.h"
 
 #include <stdexcept>
 
@@ -12,6 +12,7 @@ constexpr DWORD kRunLimitMs = 120000;
 
 CBenchRun::CBenchRun(const std::wstring& commandLine, const winRun::CEnvironmentBlock& environment)
 {
+    m_ullStartTime = PreciseSystemTime();
     m_stopwatch.Restart();
     if (!m_process.Start(commandLine, L"", environment))
         throw std::runtime_error("cannot start a program, error " + std::to_string(GetLastError()));

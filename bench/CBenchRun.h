@@ -21,8 +21,11 @@ public:
     // Once ended.
     double WallMs() const;
     ULONGLONG ExitTime() const;
+    // The system time just before the start, in FILETIME units.
+    ULONGLONG StartTime() const noexcept { return m_ullStartTime; }
 
 private:
+    ULONGLONG m_ullStartTime = 0;
     CStopwatch m_stopwatch;
     winRun::CChildProcess m_process;
     std::optional<double> m_wallMs;

@@ -9,11 +9,13 @@ struct CMappedViewTraits {
     static void Release(Type view) noexcept { UnmapViewOfFile(view); }
 };
 
-// Shared memory in which the payload leaves the system time of its exit
-// (bench/PayloadProtocol.h), in FILETIME units, the unit of GetProcessTimes.
-class CExitStamp {
+// Shared memory in which the payload leaves a system time, of its exit or of
+// its start (bench/PayloadProtocol.h), in FILETIME units, the unit of
+// GetProcessTimes.
+class CTimeStamp {
 public:
-    CExitStamp();
+    // tag tells this process's stamps apart, as for CNamedEvent.
+    explicit CTimeStamp(const wchar_t* tag);
 
     const std::wstring& Name() const noexcept { return m_strName; }
     void Clear() noexcept;
@@ -29,5 +31,7 @@ private:
 ULONGLONG FileTimeValue(const FILETIME& time) noexcept;
 // The exit time of an ended process; throws when it cannot be read.
 ULONGLONG ProcessExitTime(HANDLE process);
+// The system time now, as precise as the system keeps it.
+ULONGLONG PreciseSystemTime() noexcept;
 
 constexpr double kFileTimeUnitsPerMs = 10000.0;

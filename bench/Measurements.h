@@ -21,4 +21,5 @@ void MeasureWaitingCost(const CBenchRig& rig, CReport& report);
 // Peak private bytes with a 64 MiB payload and with a small one.
 void MeasureMemory(const CBenchRig& rig, CReport& report);
 // The size of the shipped Setup.exe built with empty payloads.
-void MeasureFootprint(const std::wstring& setupWithoutPayloads, CReport& report);
+void MeasureFootprint(const std::wstring& setupWithoutPayloads, const std::wstring& peerWithoutPayload,
+                      CReport& report);

@@ -1,4 +1,9 @@
 #pragma once
+#include <windows.h>
+
+// The clock of the stamps. Declared by the SDK only from Windows 8 on; Wine
+// has it whatever version it reports.
+extern "C" __declspec(dllimport) void WINAPI GetSystemTimePreciseAsFileTime(FILETIME* now);
 
 // What the benchmark's payload reads from its environment. Every variable is
 // optional; with none set the payload ends at once with 0.
@@ -17,5 +22,7 @@ constexpr unsigned long kHoldLimitMs = 60000;
 // Name of a file mapping that receives, as a FILETIME, the system time
 // (GetSystemTimePreciseAsFileTime) taken just before the payload's ExitProcess.
 constexpr wchar_t kExitStamp[] = L"BENCH_EXIT_STAMP";
+// The same, for the time taken first thing when the payload runs.
+constexpr wchar_t kStartStamp[] = L"BENCH_START_STAMP";
 
 } // namespace benchPayload

@@ -6,9 +6,6 @@
 
 #include <windows.h>
 
-// Declared by the SDK only from Windows 8 on; Wine has it whatever it reports.
-extern "C" __declspec(dllimport) void WINAPI GetSystemTimePreciseAsFileTime(FILETIME* now);
-
 namespace {
 
 bool Variable(const wchar_t* name, wchar_t (&value)[MAX_PATH])
@@ -50,12 +47,11 @@ void HoldUntilReleased()
     WaitForSingleObject(release.get(), benchPayload::kHoldLimitMs);
 }
 
-// Mapped ahead, so that taking the stamp is the last thing before the exit.
 // The view and its mapping go with the process.
-FILETIME* ExitStampSlot()
+FILETIME* StampSlot(const wchar_t* variable)
 {
     wchar_t name[MAX_PATH];
-    if (!Variable(benchPayload::kExitStamp, name))
+    if (!Variable(variable, name))
         return nullptr;
     const HANDLE mapping = OpenFileMappingW(FILE_MAP_WRITE, FALSE, name);
     return mapping ? static_cast<FILETIME*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(FILETIME)))
@@ -66,11 +62,14 @@ FILETIME* ExitStampSlot()
 
 extern "C" void PayloadEntry()
 {
+    if (FILETIME* started = StampSlot(benchPayload::kStartStamp))
+        GetSystemTimePreciseAsFileTime(started);
     Signal(benchPayload::kStartedEvent);
     if (const DWORD sleepMs = Number(benchPayload::kSleepMs))
         Sleep(sleepMs);
     HoldUntilReleased();
-    FILETIME* stamp = ExitStampSlot();
+    // Mapped ahead, so that taking the stamp is the last thing before the exit.
+    FILETIME* stamp = StampSlot(benchPayload::kExitStamp);
     if (stamp)
         GetSystemTimePreciseAsFileTime(stamp);
     ExitProcess(0);

@@ -1,7 +1,7 @@
 // The benchmark's own programs and probes under Wine: the payload's protocol,
 // the minimal launcher, the exit stamp and the Linux process behind a program.
 #include "bench/CBenchRun.h"
-#include "bench/CExitStamp.h"
+#include "bench/CTimeStamp.h"
 #include "bench/CLinuxTask.h"
 #include "bench/CNamedEvent.h"
 #include "bench/PayloadProtocol.h"
@@ -49,7 +49,7 @@ protected:
 
 TEST_F(BenchPrograms, ExitStampLiesBetweenTheStartAndTheExitTime)
 {
-    CExitStamp stamp;
+    CTimeStamp stamp(L"test-exit-stamp");
     m_environment.Set(benchPayload::kExitStamp, stamp.Name());
     const ULONGLONG before = FileTimeValue(Now());
     CBenchRun run(PayloadCommand(), m_environment);
@@ -61,9 +61,24 @@ TEST_F(BenchPrograms, ExitStampLiesBetweenTheStartAndTheExitTime)
     EXPECT_THROW(stamp.Read(), std::runtime_error);
 }
 
+// A payload that sleeps: its start stamp comes after the driver's time before
+// the start and well before its exit stamp.
+TEST_F(BenchPrograms, StartStampLiesBetweenTheRunsStartAndTheExitStamp)
+{
+    CTimeStamp started(L"test-start-stamp");
+    CTimeStamp exited(L"test-exit-stamp");
+    m_environment.Set(benchPayload::kStartStamp, started.Name());
+    m_environment.Set(benchPayload::kExitStamp, exited.Name());
+    m_environment.Set(benchPayload::kSleepMs, L"200");
+    CBenchRun run(PayloadCommand(), m_environment);
+    run.WaitForEnd();
+    EXPECT_LE(run.StartTime(), started.Read());
+    EXPECT_GE(exited.Read() - started.Read(), 200 * 10000ull) << "the start stamp was not taken before the sleep";
+}
+
 TEST_F(BenchPrograms, PayloadWithoutVariablesLeavesNoStamp)
 {
-    CExitStamp stamp;
+    CTimeStamp stamp(L"test-exit-stamp");
     CBenchRun run(PayloadCommand(), m_environment);
     run.WaitForEnd();
     EXPECT_THROW(stamp.Read(), std::runtime_error);
@@ -86,7 +101,7 @@ TEST_F(BenchPrograms, PayloadHoldsAfterItsSleepUntilReleased)
 
 TEST_F(BenchPrograms, LauncherRunsTheQuotedProgramAndWaitsForIt)
 {
-    CExitStamp stamp;
+    CTimeStamp stamp(L"test-exit-stamp");
     m_environment.Set(benchPayload::kExitStamp, stamp.Name());
     CBenchRun run(LauncherCommand(m_strPayload), m_environment);
     run.WaitForEnd();
