@@ -7,6 +7,7 @@
 namespace {
 
 constexpr unsigned kCreateAttempts = 8;
+constexpr wchar_t kDigits[] = L"0123456789abcdef";
 // A virus scanner looks at a new executable for a moment after it ends.
 constexpr DWORD kRemoveAttempts = 20;
 constexpr DWORD kRemovePauseMs = 50;
@@ -41,7 +42,6 @@ bool RandomName(wchar_t (&name)[32]) noexcept
         SetLastError(ERROR_GEN_FAILURE);
         return false;
     }
-    constexpr wchar_t kDigits[] = L"0123456789abcdef";
     const std::size_t prefix = std::wcslen(CPrivateFolder::kNamePrefix);
     std::wmemcpy(name, CPrivateFolder::kNamePrefix, prefix);
     for (std::size_t i = 0; i < sizeof(random); ++i) {
@@ -59,7 +59,7 @@ bool IsLeftoverName(const wchar_t* name) noexcept
         std::wcslen(name) != prefix + CPrivateFolder::kRandomDigits)
         return false;
     for (const wchar_t* digit = name + prefix; *digit; ++digit) {
-        if (!std::wcschr(L"0123456789abcdef", *digit))
+        if (!std::wcschr(kDigits, *digit))
             return false;
     }
     return true;

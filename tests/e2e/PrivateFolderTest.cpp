@@ -67,8 +67,10 @@ TEST(PrivateFolders, AreRemovedOnceAHoldOnThePayloadEnds)
 
     const std::wstring payload = PayloadWhileRunning(run.TempFolder(), setup);
     ASSERT_FALSE(payload.empty()) << "the payload was never seen";
-    ovLib::CFileHandle scanner(
-        CreateFileW(payload.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    // Refused while Setup still writes the file; the payload sleeps long enough.
+    ovLib::CFileHandle scanner;
+    while (!scanner && setup.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+        scanner.reset(CreateFileW(payload.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(scanner.valid()) << "error " << GetLastError();
     // The payload writes its report just before it ends.
     const fs::path report = fs::path(run.WorkFolder()) / L"report.bin";
