@@ -8,18 +8,6 @@
 
 namespace testing_support {
 
-namespace {
-
-std::string Narrow(const std::wstring& text)
-{
-    std::string narrow;
-    for (wchar_t unit : text)
-        narrow.push_back(unit < 0x80 ? static_cast<char>(unit) : '?');
-    return narrow;
-}
-
-} // namespace
-
 testing::AssertionResult IsPrivatePayloadPath(const std::wstring& tempFolder, const std::wstring& path)
 {
     std::wstring folder = tempFolder;
@@ -31,10 +19,10 @@ testing::AssertionResult IsPrivatePayloadPath(const std::wstring& tempFolder, co
     const bool shaped = path.size() == prefix.size() + kDigits + name.size() && path.compare(0, prefix.size(), prefix) == 0 &&
                         path.compare(prefix.size() + kDigits, name.size(), name) == 0;
     if (!shaped)
-        return testing::AssertionFailure() << Narrow(path) << " is not " << Narrow(prefix) << "<16 digits>" << Narrow(name);
+        return testing::AssertionFailure() << path << " is not " << prefix << "<16 digits>" << name;
     for (std::size_t i = prefix.size(); i < prefix.size() + kDigits; ++i) {
         if (!std::iswxdigit(path[i]) || std::iswupper(path[i]))
-            return testing::AssertionFailure() << Narrow(path) << ": not 16 lower-case hexadecimal digits";
+            return testing::AssertionFailure() << path << ": not 16 lower-case hexadecimal digits";
     }
     return testing::AssertionSuccess();
 }
