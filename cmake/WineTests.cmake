@@ -2,8 +2,6 @@
 include_guard(GLOBAL)
 include(GoogleTest)
 
-set(SETUP_WINE_SETTINGS WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=)
-
 # wine_prefix(name loader folder [setting...]): a prefix in the build folder
 # with one wineserver for the whole run (otherwise each program waits ~3 s for
 # it to quit), as the test fixture <name>. The settings (WINEARCH=win32) hold

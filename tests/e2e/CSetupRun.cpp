@@ -105,7 +105,10 @@ CSetupResult CSetupRun::Run(const std::wstring& tail)
 
     CSetupResult result;
     winRun::CChildProcess setup;
-    const std::wstring setupPath = DriverFolder() + L"\\" + m_strSetupFolder + L"\\" + kSetupName;
+    const std::wstring setupFolder = std::filesystem::path(m_strSetupFolder).is_absolute()
+                                         ? m_strSetupFolder
+                                         : DriverFolder() + L"\\" + m_strSetupFolder;
+    const std::wstring setupPath = setupFolder + L"\\" + kSetupName;
     GetLocalTime(&result.stStarted);
     if (!setup.Start(winRun::CChildProcess::CommandLine(setupPath, tail),
                      m_strCurrentFolder.empty() ? WorkFolder() : m_strCurrentFolder, m_environment,

@@ -43,7 +43,7 @@ public:
     std::wstring SharedPayloadPath() const;
     static std::wstring DriverFolder();
 
-    // The folder, next to the driver, of the Setup.exe to run.
+    // The folder of the Setup.exe to run: a full path, or a name of one next to the driver.
     void SetSetupFolder(const std::wstring& name) { m_strSetupFolder = name; }
     // TMP and TEMP of Setup; the folder need not exist.
     void SetTempFolder(const std::wstring& path);

@@ -1,6 +1,6 @@
 // The reader itself, on images whose answers are known: this 64-bit console
 // program, and the shipped Setup.exe spoilt in the ways a broken file can be.
-#include "tests/structure/CPeImage.h"
+#include "tools/pe/CPeImage.h"
 #include "tests/structure/CShippedFiles.h"
 
 #include <gtest/gtest.h>
@@ -88,9 +88,12 @@ TEST(PeImage, TellsFilledCallSlotsFromEmptyOnes)
     EXPECT_EQ(std::vector<DWORD>{*thunkSlot}, CPeImage(bytes).UnfilledCallSlots());
 }
 
+using EKind = CPeImage::CBadImage::EKind;
+
 struct DamageCase {
     const char* name;
     std::function<void(std::vector<std::uint8_t>&)> damage;
+    EKind kind;  // what the payload check tells the user
 };
 
 void PrintTo(const DamageCase& c, std::ostream* os)
@@ -105,24 +108,36 @@ TEST_P(DamagedImage, IsRefused)
     std::vector<std::uint8_t> bytes = SetupBytes();
     ASSERT_NO_THROW(CPeImage{bytes});
     GetParam().damage(bytes);
-    EXPECT_THROW(CPeImage{bytes}, std::runtime_error);
+    try {
+        CPeImage{bytes};
+        ADD_FAILURE() << "the damaged image was read";
+    } catch (const CPeImage::CBadImage& bad) {
+        EXPECT_EQ(GetParam().kind, bad.Kind()) << bad.what();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DamagedImage,
     testing::Values(
-        DamageCase{"Empty", [](auto& bytes) { bytes.clear(); }},
-        DamageCase{"DosHeaderOnly", [](auto& bytes) { bytes.resize(sizeof(IMAGE_DOS_HEADER)); }},
-        DamageCase{"NoMz", [](auto& bytes) { bytes[0] = 'X'; }},
+        DamageCase{"Empty", [](auto& bytes) { bytes.clear(); }, EKind::kNotPe},
+        DamageCase{"DosHeaderOnly", [](auto& bytes) { bytes.resize(sizeof(IMAGE_DOS_HEADER)); }, EKind::kTruncated},
+        DamageCase{"NoMz", [](auto& bytes) { bytes[0] = 'X'; }, EKind::kNotPe},
         DamageCase{"PeHeaderBeyondTheEnd",
-                   [](auto& bytes) { Put<DWORD>(bytes, offsetof(IMAGE_DOS_HEADER, e_lfanew), 0x7FFFFFF0); }},
-        DamageCase{"NoPeSignature", [](auto& bytes) { bytes[NtHeaders(bytes)] = 'Q'; }},
+                   [](auto& bytes) { Put<DWORD>(bytes, offsetof(IMAGE_DOS_HEADER, e_lfanew), 0x7FFFFFF0); },
+                   EKind::kTruncated},
+        DamageCase{"NoPeSignature", [](auto& bytes) { bytes[NtHeaders(bytes)] = 'Q'; }, EKind::kNotPe},
         DamageCase{"SectionTableBeyondTheEnd",
                    [](auto& bytes) {
                        Put<WORD>(bytes, NtHeaders(bytes) + 4 + offsetof(IMAGE_FILE_HEADER, NumberOfSections), 0xFFFF);
-                   }},
+                   },
+                   EKind::kTruncated},
         DamageCase{"UnknownOptionalHeader",
-                   [](auto& bytes) { Put<WORD>(bytes, NtHeaders(bytes) + 24, 0x0999); }}),
+                   [](auto& bytes) { Put<WORD>(bytes, NtHeaders(bytes) + 24, 0x0999); }, EKind::kNotPe},
+        DamageCase{"OptionalHeaderTooShort",
+                   [](auto& bytes) {
+                       Put<WORD>(bytes, NtHeaders(bytes) + 4 + offsetof(IMAGE_FILE_HEADER, SizeOfOptionalHeader), 64);
+                   },
+                   EKind::kTruncated}),
     [](const testing::TestParamInfo<DamageCase>& info) { return std::string(info.param.name); });
 
 } // namespace

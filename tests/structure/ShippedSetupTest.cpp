@@ -1,4 +1,4 @@
-#include "tests/structure/CPeImage.h"
+#include "tools/pe/CPeImage.h"
 #include "tests/structure/CShippedFiles.h"
 
 #include <gtest/gtest.h>

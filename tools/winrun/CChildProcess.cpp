@@ -42,8 +42,12 @@ bool CChildProcess::Start(const std::wstring& commandLine, const std::wstring& f
     std::vector<wchar_t> block = environment.Build();
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
+    if (m_hOutput) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = m_hOutput;
+    }
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, writableCommandLine.data(), nullptr, nullptr, FALSE,
+    if (!CreateProcessW(nullptr, writableCommandLine.data(), nullptr, nullptr, m_hOutput != nullptr,
                         CreationFlags(debug), block.data(), folder.empty() ? nullptr : folder.c_str(),
                         &startup, &info))
         return false;

@@ -31,6 +31,9 @@ public:
     // program could not be started (GetLastError says why).
     bool Start(const std::wstring& commandLine, const std::wstring& folder,
                const CEnvironmentBlock& environment, DebugMode debug = DebugMode::None);
+    // The child's standard output and error go to this inheritable handle
+    // (not owned), for the programs started after this call.
+    void SetOutput(HANDLE output) noexcept { m_hOutput = output; }
 
     // Waits up to milliseconds; true once the child has ended. Under a debug
     // mode it must be called on the thread that started the child.
@@ -47,6 +50,7 @@ private:
     ovLib::CKernelHandle m_hProcess;
     ovLib::CKernelHandle m_hThread;
     std::unique_ptr<CDebugSession> m_debug;
+    HANDLE m_hOutput = nullptr;
     DWORD m_dwId = 0;
     bool m_bEnded = false;
     DWORD m_dwExitCode = 0;

@@ -3,13 +3,28 @@
 
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 // A Windows image read from its bytes, never loaded: headers, imports,
-// resources and the code's indirect calls. Throws std::runtime_error for bytes it cannot read as a PE image.
+// resources and the code's indirect calls. Throws CBadImage for bytes it
+// cannot read as a PE image.
 class CPeImage {
 public:
+    class CBadImage : public std::runtime_error {
+    public:
+        enum class EKind {
+            kNotPe,      // no MZ header, no PE signature, an unknown header kind
+            kTruncated,  // a header or a structure reaches beyond the file's end
+        };
+        CBadImage(EKind kind, const char* what) : std::runtime_error(what), m_kind(kind) {}
+        EKind Kind() const noexcept { return m_kind; }
+
+    private:
+        EKind m_kind;
+    };
+
     // A resource type or name: an integer id or a string, which compares without case.
     struct CResourceId {
         CResourceId(WORD id) : wId(id) {}
@@ -31,6 +46,15 @@ public:
     WORD Machine() const;
     WORD Magic() const;  // IMAGE_NT_OPTIONAL_HDR32_MAGIC or ..._HDR64_MAGIC
     WORD Subsystem() const;
+    WORD Characteristics() const;  // IMAGE_FILE_DLL, IMAGE_FILE_EXECUTABLE_IMAGE...
+    // Where the bytes of the last section in the file end.
+    std::size_t EndOfSections() const;
+    // The certificate table, which is addressed by file offset, not by rva;
+    // empty for an unsigned image.
+    IMAGE_DATA_DIRECTORY Signature() const;
+    // Where the file holds the data directory entry of that index.
+    std::size_t DirectoryEntryOffset(int index) const;
+    const std::vector<std::uint8_t>& Bytes() const noexcept { return m_bytes; }
     // Names as the import table spells them.
     std::vector<std::string> ImportedDlls() const;
     // The slots of every import address table, which the loader fills.
@@ -58,6 +82,7 @@ private:
     T Read(std::size_t offset) const;
     std::size_t OptionalHeader() const { return m_ntHeaders + 24; }
     IMAGE_DATA_DIRECTORY Directory(int index) const;
+    IMAGE_SECTION_HEADER Section(WORD index) const;
     std::size_t RvaToOffset(DWORD rva) const;
     bool IsExecutable(DWORD rva) const;
     std::string ReadAnsi(std::size_t offset) const;

@@ -1,4 +1,4 @@
-#include "tests/structure/CPeImage.h"
+#include "tools/pe/CPeImage.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,32 +21,36 @@ struct CDirectoryLayout {
     std::size_t firstOffset;
 };
 
+using EKind = CPeImage::CBadImage::EKind;
+
 CDirectoryLayout DirectoryLayout(WORD magic)
 {
     if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC)
         return {92, 96};
     if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC)
         return {108, 112};
-    throw std::runtime_error("unknown optional header kind");
+    throw CPeImage::CBadImage(EKind::kNotPe, "unknown optional header kind");
 }
 
 } // namespace
 
 CPeImage::CPeImage(std::vector<std::uint8_t> bytes) : m_bytes(std::move(bytes))
 {
-    if (Read<WORD>(0) != IMAGE_DOS_SIGNATURE)
-        throw std::runtime_error("no MZ header");
+    if (m_bytes.size() < sizeof(WORD) || Read<WORD>(0) != IMAGE_DOS_SIGNATURE)
+        throw CBadImage(EKind::kNotPe, "no MZ header");
     m_ntHeaders = Read<DWORD>(offsetof(IMAGE_DOS_HEADER, e_lfanew));
     if (Read<DWORD>(m_ntHeaders) != kPeSignature)
-        throw std::runtime_error("no PE signature");
+        throw CBadImage(EKind::kNotPe, "no PE signature");
     m_wSectionCount = Read<WORD>(m_ntHeaders + 4 + offsetof(IMAGE_FILE_HEADER, NumberOfSections));
     const WORD optionalSize =
         Read<WORD>(m_ntHeaders + 4 + offsetof(IMAGE_FILE_HEADER, SizeOfOptionalHeader));
     m_sections = OptionalHeader() + optionalSize;
-    // Fail here rather than later: the last section header and the header kind.
+    // Fail here rather than later: the header kind, its fixed fields and the
+    // last section header.
+    if (optionalSize < DirectoryLayout(Magic()).firstOffset)
+        throw CBadImage(EKind::kTruncated, "optional header shorter than its fixed fields");
     if (m_wSectionCount)
-        Read<IMAGE_SECTION_HEADER>(m_sections + (m_wSectionCount - 1) * kSectionHeaderSize);
-    DirectoryLayout(Magic());
+        Section(m_wSectionCount - 1);
 }
 
 CPeImage CPeImage::FromFile(const std::wstring& path)
@@ -61,7 +65,7 @@ template <class T>
 T CPeImage::Read(std::size_t offset) const
 {
     if (offset > m_bytes.size() || m_bytes.size() - offset < sizeof(T))
-        throw std::runtime_error("read beyond the end of the image");
+        throw CBadImage(EKind::kTruncated, "read beyond the end of the image");
     T value;
     std::memcpy(&value, m_bytes.data() + offset, sizeof(T));
     return value;
@@ -83,19 +87,49 @@ WORD CPeImage::Subsystem() const
     return Read<WORD>(OptionalHeader() + offsetof(IMAGE_OPTIONAL_HEADER32, Subsystem));
 }
 
+WORD CPeImage::Characteristics() const
+{
+    return Read<WORD>(m_ntHeaders + 4 + offsetof(IMAGE_FILE_HEADER, Characteristics));
+}
+
+IMAGE_SECTION_HEADER CPeImage::Section(WORD index) const
+{
+    return Read<IMAGE_SECTION_HEADER>(m_sections + index * kSectionHeaderSize);
+}
+
+std::size_t CPeImage::EndOfSections() const
+{
+    std::size_t end = 0;
+    for (WORD i = 0; i < m_wSectionCount; ++i) {
+        const auto section = Section(i);
+        if (section.SizeOfRawData)
+            end = std::max<std::size_t>(end, std::size_t{section.PointerToRawData} + section.SizeOfRawData);
+    }
+    return end;
+}
+
+std::size_t CPeImage::DirectoryEntryOffset(int index) const
+{
+    return OptionalHeader() + DirectoryLayout(Magic()).firstOffset + index * sizeof(IMAGE_DATA_DIRECTORY);
+}
+
 IMAGE_DATA_DIRECTORY CPeImage::Directory(int index) const
 {
     const CDirectoryLayout layout = DirectoryLayout(Magic());
     if (Read<DWORD>(OptionalHeader() + layout.countOffset) <= static_cast<DWORD>(index))
         return {};
-    return Read<IMAGE_DATA_DIRECTORY>(OptionalHeader() + layout.firstOffset +
-                                      index * sizeof(IMAGE_DATA_DIRECTORY));
+    return Read<IMAGE_DATA_DIRECTORY>(DirectoryEntryOffset(index));
+}
+
+IMAGE_DATA_DIRECTORY CPeImage::Signature() const
+{
+    return Directory(IMAGE_DIRECTORY_ENTRY_SECURITY);
 }
 
 std::optional<std::size_t> CPeImage::FileOffset(DWORD rva) const
 {
     for (WORD i = 0; i < m_wSectionCount; ++i) {
-        const auto section = Read<IMAGE_SECTION_HEADER>(m_sections + i * kSectionHeaderSize);
+        const auto section = Section(i);
         // Only what the file holds; the rest of a section exists in memory only.
         if (rva >= section.VirtualAddress && rva - section.VirtualAddress < section.SizeOfRawData)
             return section.PointerToRawData + (rva - section.VirtualAddress);
@@ -113,7 +147,7 @@ std::size_t CPeImage::RvaToOffset(DWORD rva) const
 bool CPeImage::IsExecutable(DWORD rva) const
 {
     for (WORD i = 0; i < m_wSectionCount; ++i) {
-        const auto section = Read<IMAGE_SECTION_HEADER>(m_sections + i * kSectionHeaderSize);
+        const auto section = Section(i);
         if (rva >= section.VirtualAddress && rva - section.VirtualAddress < section.Misc.VirtualSize)
             return (section.Characteristics & IMAGE_SCN_MEM_EXECUTE) != 0;
     }

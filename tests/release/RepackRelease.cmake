@@ -1,0 +1,41 @@
+# cmake "-DWINE=<env...;loader>" -DSETUPPACK=<exe> -DRELEASE=<signed Setup.exe> -DX86=<exe> -DX64=<exe>
+#       -DOUTPUT=<Setup.exe> -DKEY=<key> -DCERT=<cert> -DSIGNER=<SignRelease.cmake> -P RepackRelease.cmake
+# The way an installer engineer ships a tool of their own in the released
+# Setup.exe: SetupPack refuses the signed file as it is, takes it with
+# --drop-signature, and the release step signs the result again.
+find_program(OSSLSIGNCODE osslsigncode REQUIRED)
+get_filename_component(folder ${OUTPUT} DIRECTORY)
+set(unsigned ${folder}/unsigned/Setup.exe)
+file(REMOVE_RECURSE ${folder})
+file(MAKE_DIRECTORY ${folder}/unsigned)
+file(SHA256 ${RELEASE} released)
+
+function(pack expected)
+  execute_process(COMMAND ${WINE} ${SETUPPACK} Z:${RELEASE} --x86 Z:${X86} --x64 Z:${X64} -o Z:${unsigned} ${ARGN}
+                  RESULT_VARIABLE code OUTPUT_VARIABLE said ERROR_VARIABLE said)
+  if(NOT code EQUAL expected)
+    message(FATAL_ERROR "SetupPack ${ARGN} ended with ${code}, not ${expected}:\n${said}")
+  endif()
+endfunction()
+
+pack(9)
+if(EXISTS ${unsigned})
+  message(FATAL_ERROR "A refused re-pack left ${unsigned}")
+endif()
+pack(0 --drop-signature)
+file(SHA256 ${RELEASE} after)
+if(NOT after STREQUAL released)
+  message(FATAL_ERROR "SetupPack changed its input ${RELEASE}")
+endif()
+
+execute_process(COMMAND ${CMAKE_COMMAND} -DINPUT=${unsigned} -DOUTPUT=${OUTPUT} -DKEY=${KEY} -DCERT=${CERT}
+                        -P ${SIGNER}
+                RESULT_VARIABLE failed OUTPUT_VARIABLE said ERROR_VARIABLE said)
+if(failed)
+  message(FATAL_ERROR "The release step did not sign the re-packed Setup.exe:\n${said}")
+endif()
+execute_process(COMMAND ${OSSLSIGNCODE} verify -in ${OUTPUT} -CAfile ${CERT}
+                RESULT_VARIABLE failed OUTPUT_VARIABLE said ERROR_VARIABLE said)
+if(failed)
+  message(FATAL_ERROR "The re-packed, re-signed Setup.exe does not verify:\n${said}")
+endif()
