@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the cross toolchain, Wine, the test tools and the benchmark's peer (NSIS); does nothing when they are present.
+# Installs the cross toolchain, Wine, the signing tools, the test tools and the benchmark's peer (NSIS); does nothing when they are present.
 set -euo pipefail
 
 packages=(
@@ -7,6 +7,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
   wine64 wine32:i386 xvfb xauth
   googletest
+  osslsigncode openssl
   nsis
 )
 
