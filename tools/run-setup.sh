@@ -12,7 +12,6 @@ cmake --build "$build" -j2 --target Setup RunSetup >/dev/null
 
 [ $# -gt 0 ] || set -- /status
 root=$(cd "$build" && pwd)
-windows_path() { local p="Z:$1"; printf '%s' "${p//\//\\}"; }
-
-export WINEPREFIX=$root/wineprefix-run WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
-exec /usr/lib/wine/wine "$root/tools/RunSetup/RunSetup.exe" "$(windows_path "$root/Setup.exe")" "$@"
+. tools/wine.sh
+wine_environment "$root" "$root/wineprefix-run"
+exec "$(wine_setting "$root" WINE32_LOADER)" "$root/tools/RunSetup/RunSetup.exe" "$(windows_path "$root/Setup.exe")" "$@"

@@ -5,10 +5,15 @@ cd "$(dirname "$0")/.."
 
 bash tools/install-deps.sh
 
+for preset in x86 x64; do
+  cmake --preset "$preset" >/dev/null
+done
+
 # The shipped build runs under 32-bit Wine, whose loader is an i386 program:
 # where this kernel refuses those, its tests run in a Debian guest under qemu.
 # Say which way this run goes before anything waits on it.
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+. tools/wine.sh
+if "$(wine_setting build/x86 WINE32_LOADER)" --version >/dev/null 2>&1; then
   route=host
   echo "test.sh: this kernel runs i386 programs; the shipped build's tests run on the host"
 else
@@ -17,7 +22,6 @@ else
 fi
 
 for preset in x86 x64; do
-  cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
   if [ "$preset" = x86 ] && [ "$route" = guest ]; then
     bash tools/guest/build.sh build/x86
