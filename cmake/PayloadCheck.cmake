@@ -27,8 +27,9 @@ endfunction()
 function(setup_check_payload variable machine slot)
   setup_payload_checker(checker)
   set(file ${${variable}})
+  wine_path(checked ${file})
   execute_process(COMMAND env ${SETUP_WINE_SETTINGS} WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix-configure
-                          ${WINE64_LOADER} ${checker} ${machine} Z:${file}
+                          ${WINE64_LOADER} ${checker} ${machine} ${checked}
                   RESULT_VARIABLE verdict OUTPUT_VARIABLE what ERROR_VARIABLE errors
                   OUTPUT_STRIP_TRAILING_WHITESPACE)
   if(verdict GREATER_EQUAL 2 AND verdict LESS_EQUAL 7)

@@ -1,8 +1,9 @@
-# cmake "-DWINE=<env...;loader>" -DSETUPPACK=<exe> -DRELEASE=<signed Setup.exe> -DX86=<exe> -DX64=<exe>
+# cmake "-DPREFIX=<VARIABLE=value;...>" -DSETUPPACK=<exe> -DRELEASE=<signed Setup.exe> -DX86=<exe> -DX64=<exe>
 #       -DOUTPUT=<Setup.exe> -DKEY=<key> -DCERT=<cert> -DSIGNER=<SignRelease.cmake> -P RepackRelease.cmake
 # The way an installer engineer ships a tool of their own in the released
 # Setup.exe: SetupPack refuses the signed file as it is, takes it with
 # --drop-signature, and the release step signs the result again.
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/Wine.cmake)
 find_program(OSSLSIGNCODE osslsigncode REQUIRED)
 get_filename_component(folder ${OUTPUT} DIRECTORY)
 set(unsigned ${folder}/unsigned/Setup.exe)
@@ -11,7 +12,9 @@ file(MAKE_DIRECTORY ${folder}/unsigned)
 file(SHA256 ${RELEASE} released)
 
 function(pack expected)
-  execute_process(COMMAND ${WINE} ${SETUPPACK} Z:${RELEASE} --x86 Z:${X86} --x64 Z:${X64} -o Z:${unsigned} ${ARGN}
+  wine_path(files ${RELEASE} ${X86} ${X64} ${unsigned})
+  list(POP_FRONT files release x86 x64 out)
+  execute_process(COMMAND env ${PREFIX} ${WINE32_LOADER} ${SETUPPACK} ${release} --x86 ${x86} --x64 ${x64} -o ${out} ${ARGN}
                   RESULT_VARIABLE code OUTPUT_VARIABLE said ERROR_VARIABLE said)
   if(NOT code EQUAL expected)
     message(FATAL_ERROR "SetupPack ${ARGN} ended with ${code}, not ${expected}:\n${said}")
