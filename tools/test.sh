@@ -24,8 +24,10 @@ fi
 for preset in x86 x64; do
   cmake --build --preset "$preset"
   if [ "$preset" = x86 ] && [ "$route" = guest ]; then
+    # The configure step's tests need the cross compilers, which only the host has.
     bash tools/guest/build.sh build/x86
-    bash tools/guest/run.sh build/x86 ctest --preset x86
+    bash tools/guest/run.sh build/x86 ctest --preset x86 -E '^configure[.]'
+    ctest --preset x86 -R '^configure[.]'
   else
     ctest --preset "$preset"
   fi
