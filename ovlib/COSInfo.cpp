@@ -1,5 +1,6 @@
 #include "ovlib/COSInfo.h"
 
+#include "ovlib/QueryVersion.h"
 #include "trace/Trace.h"
 
 namespace ovLib {
@@ -15,16 +16,9 @@ bool COSInfo::InitializeOSInfo() noexcept
     if (initialized)
         return true;
 
-    ZeroMemory(&OSVersion, sizeof(OSVersion));
-    OSVersion.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXW);
-    auto* version = reinterpret_cast<OSVERSIONINFOW*>(&OSVersion);
-    if (!GetVersionExW(version)) {
-        // Systems before the extended record know only the plain one.
-        OSVersion.dwOSVersionInfoSize = sizeof(OSVERSIONINFOW);
-        if (!GetVersionExW(version))
-            TraceError(L"ovLib::COSInfo::InitializeOSInfo(1124) : GetVersionEx() == FALSE, 0x%08X",
-                       GetLastError());
-    }
+    // Systems before the extended record know only the plain one.
+    if (!QueryVersion(OSVersion) && !QueryVersion(reinterpret_cast<OSVERSIONINFOW&>(OSVersion)))
+        TraceError(L"ovLib::COSInfo::InitializeOSInfo(1124) : GetVersionEx() == FALSE, 0x%08X", GetLastError());
 
     ZeroMemory(&SystemInfo, sizeof(SystemInfo));
     GetSystemInfo(&SystemInfo);

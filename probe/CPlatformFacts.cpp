@@ -3,6 +3,7 @@
 #include "ovlib/CUniqueHandle.h"
 #include "ovlib/LoadSystemLibrary.h"
 #include "ovlib/ProcAddress.h"
+#include "ovlib/QueryVersion.h"
 #include "probe/CInstallerLog.h"
 #include "probe/CVersionCache.h"
 
@@ -93,9 +94,8 @@ void CPlatformFacts::WriteReport(CInstallerLog& log, DWORD major, DWORD minor)
 
 void CPlatformFacts::ReadPlatformFlags(DWORD& major, DWORD& minor)
 {
-    OSVERSIONINFOW version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
-    if (!GetVersionExW(&version))
+    OSVERSIONINFOW version;
+    if (!ovLib::QueryVersion(version))
         return;
     m_dwPlatformFlags |= FlagsFor(version);
     major = version.dwMajorVersion;
@@ -107,9 +107,8 @@ void CPlatformFacts::ReadServicePack()
 {
     if (!IsAtLeast(0xFFFF, 2, 0, 0))
         return;
-    OSVERSIONINFOEXW version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
-    if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version)))
+    OSVERSIONINFOEXW version;
+    if (!ovLib::QueryVersion(version))
         return;
     m_wServicePackMajor = version.wServicePackMajor;
     m_wServicePackMinor = version.wServicePackMinor;
