@@ -1,5 +1,6 @@
 #include "ovlib/COSInfo.h"
 
+#include "ovlib/IsWow64.h"
 #include "ovlib/QueryVersion.h"
 #include "trace/Trace.h"
 
@@ -38,7 +39,7 @@ bool COSInfo::IsWin64() noexcept
     }
 
     BOOL wow64 = FALSE;
-    if (m_Kernel.IsWow64Process && !m_Kernel.IsWow64Process(GetCurrentProcess(), &wow64)) {
+    if (m_Kernel.IsWow64Process && !AskWow64(m_Kernel.IsWow64Process, wow64)) {
         TraceError(L"ovLib::COSInfo::IsWin64(132) : m_Kernel.IsWow64Process() == FALSE, 0x%08X\n",
                    GetLastError());
         isWin64 = false;

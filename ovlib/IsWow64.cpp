@@ -5,6 +5,16 @@
 
 namespace ovLib {
 
+IsWow64ProcessFn Wow64Question(HMODULE kernel) noexcept
+{
+    return ProcAddress<IsWow64ProcessFn>(kernel, "IsWow64Process");
+}
+
+BOOL AskWow64(IsWow64ProcessFn question, BOOL& wow64) noexcept
+{
+    return question ? question(GetCurrentProcess(), &wow64) : FALSE;
+}
+
 bool IsWow64() noexcept
 {
     // Already loaded in every process: no reference is taken, none released.
@@ -13,11 +23,8 @@ bool IsWow64() noexcept
         TraceError(L"ovLib::IsWow64(51) : GetModuleHandle(\"kernel32.dll\") (0x%08X)", GetLastError());
         return false;
     }
-    const auto isWow64Process = ProcAddress<decltype(&::IsWow64Process)>(kernel, "IsWow64Process");
-    if (!isWow64Process)
-        return false;
     BOOL wow64 = FALSE;
-    return isWow64Process(GetCurrentProcess(), &wow64) == 1 && wow64 == 1;
+    return AskWow64(Wow64Question(kernel), wow64) == 1 && wow64 == 1;
 }
 
 } // namespace ovLib

@@ -1,8 +1,8 @@
 #include "probe/CPlatformFacts.h"
 
 #include "ovlib/CUniqueHandle.h"
+#include "ovlib/IsWow64.h"
 #include "ovlib/LoadSystemLibrary.h"
-#include "ovlib/ProcAddress.h"
 #include "ovlib/QueryVersion.h"
 #include "probe/CInstallerLog.h"
 #include "probe/CVersionCache.h"
@@ -122,9 +122,7 @@ void CPlatformFacts::ReadWow64()
     ovLib::CLibrary kernel = ovLib::LoadSystemLibrary(L"KERNEL32.DLL");
     if (!kernel)
         return;
-    using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-    auto isWow64Process = ovLib::ProcAddress<IsWow64ProcessFn>(kernel.get(), "IsWow64Process");
-    if (isWow64Process && isWow64Process(GetCurrentProcess(), &m_bWow64) != 1)
+    if (ovLib::AskWow64(ovLib::Wow64Question(kernel.get()), m_bWow64) != 1)
         m_bWow64 = FALSE;
 }
 
