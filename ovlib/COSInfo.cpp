@@ -6,6 +6,17 @@
 
 namespace ovLib {
 
+namespace {
+
+// Fixed texts that callers and tests read as they are: the numbers in them are not line numbers.
+constexpr const wchar_t* kNoVersion =
+    L"ovLib::COSInfo::InitializeOSInfo(1124) : GetVersionEx() == FALSE, 0x%08X";
+constexpr const wchar_t* kNoKernel = L"ovLib::COSInfo::IsWin64(123) : m_Kernel.Create() == false\n";
+constexpr const wchar_t* kWow64Failed =
+    L"ovLib::COSInfo::IsWin64(132) : m_Kernel.IsWow64Process() == FALSE, 0x%08X\n";
+
+} // namespace
+
 OSVERSIONINFOEXW COSInfo::OSVersion;
 SYSTEM_INFO COSInfo::SystemInfo;
 bool COSInfo::isWin64;
@@ -19,7 +30,7 @@ bool COSInfo::InitializeOSInfo() noexcept
 
     // Systems before the extended record know only the plain one.
     if (!QueryVersion(OSVersion) && !QueryVersion(reinterpret_cast<OSVERSIONINFOW&>(OSVersion)))
-        TraceError(L"ovLib::COSInfo::InitializeOSInfo(1124) : GetVersionEx() == FALSE, 0x%08X", GetLastError());
+        TraceError(kNoVersion, GetLastError());
 
     ZeroMemory(&SystemInfo, sizeof(SystemInfo));
     GetSystemInfo(&SystemInfo);
@@ -34,14 +45,13 @@ bool COSInfo::IsWin64() noexcept
         return isWin64;
 
     if (!m_Kernel.IsLoaded() && !m_Kernel.Create()) {
-        TraceError(L"ovLib::COSInfo::IsWin64(123) : m_Kernel.Create() == false\n");
+        TraceError(kNoKernel);
         return false;
     }
 
     BOOL wow64 = FALSE;
     if (m_Kernel.IsWow64Process && !AskWow64(m_Kernel.IsWow64Process, wow64)) {
-        TraceError(L"ovLib::COSInfo::IsWin64(132) : m_Kernel.IsWow64Process() == FALSE, 0x%08X\n",
-                   GetLastError());
+        TraceError(kWow64Failed, GetLastError());
         isWin64 = false;
         isWin64Known = true;
         return false;

@@ -5,6 +5,13 @@
 
 namespace ovLib {
 
+namespace {
+
+// Fixed texts that callers and tests read as they are: the numbers in them are not line numbers.
+constexpr const wchar_t* kNoKernel = L"ovLib::IsWow64(51) : GetModuleHandle(\"kernel32.dll\") (0x%08X)";
+
+} // namespace
+
 IsWow64ProcessFn Wow64Question(HMODULE kernel) noexcept
 {
     return ProcAddress<IsWow64ProcessFn>(kernel, "IsWow64Process");
@@ -20,7 +27,7 @@ bool IsWow64() noexcept
     // Already loaded in every process: no reference is taken, none released.
     const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     if (!kernel) {
-        TraceError(L"ovLib::IsWow64(51) : GetModuleHandle(\"kernel32.dll\") (0x%08X)", GetLastError());
+        TraceError(kNoKernel, GetLastError());
         return false;
     }
     BOOL wow64 = FALSE;

@@ -12,6 +12,11 @@
 
 namespace {
 
+// Fixed texts that callers and tests read as they are: the numbers in them are not line numbers.
+constexpr const wchar_t* kTempPathFailed = L"CInstaller::Install(74) : Failed to GetTempPath";
+constexpr ovLib::CCatchSite kPayloadPathSite = OVLIB_CATCH_SITE(L"CInstaller::Install(80)");
+constexpr const wchar_t* kRunFailed = L"CInstaller::Install(97) : RunProcessAndWait() != S_OK, 0x%08X";
+
 constexpr wchar_t kPayloadName[] = L"qvltgl.exe";
 constexpr wchar_t kPayloadType[] = L"BIN";
 constexpr wchar_t kWriteFailed[] = L"write file";
@@ -53,7 +58,7 @@ bool CInstaller::Install(const wchar_t* commandLineTail, DWORD& exitCode)
 
     wchar_t tempFolder[MAX_PATH];
     if (!GetTempFolder(tempFolder)) {
-        TraceError(L"CInstaller::Install(74) : Failed to GetTempPath");
+        TraceError(kTempPathFailed);
         return false;
     }
     // The payload runs from a folder nobody else can write to: a library
@@ -66,8 +71,7 @@ bool CInstaller::Install(const wchar_t* commandLineTail, DWORD& exitCode)
     }
     ovLib::CWideString payloadPath;
     const bool pathBuilt =
-        ovLib::CCatchInfo::Run(OVLIB_CATCH_SITE(L"CInstaller::Install(80)"),
-                               [&] { payloadPath = folder.Path(); }) &&
+        ovLib::CCatchInfo::Run(kPayloadPathSite, [&] { payloadPath = folder.Path(); }) &&
         ovLib::CStringConvert::AppendPath(payloadPath, kPayloadName);
     if (!pathBuilt)
         return false;
@@ -89,7 +93,7 @@ bool CInstaller::Install(const wchar_t* commandLineTail, DWORD& exitCode)
     folder.Remove(payloadPath);
     // A payload that never ran must not look like one that succeeded.
     if (status != S_OK) {
-        TraceError(L"CInstaller::Install(97) : RunProcessAndWait() != S_OK, 0x%08X", status);
+        TraceError(kRunFailed, status);
         return false;
     }
     exitCode = payloadExitCode;

@@ -10,6 +10,14 @@ namespace ovQvl {
 
 namespace {
 
+// Fixed texts that callers and tests read as they are: the numbers in them are not line numbers.
+constexpr const wchar_t* kPathNotFormatted =
+    L"CDebugOptions::BuildRegPath() : CStringConvert::Format() == false\n";
+constexpr const wchar_t* kPathNotBuilt = L"CDebugOptions::Load() : BuildRegPath() == FALSE\n";
+constexpr const wchar_t* kModuleNotListed = L"CDebugOptions::Load() : mapReg.EnumValue() != ERROR_SUCCESS\n";
+constexpr const wchar_t* kModuleNotRead = L"CDebugOptions::Load() : mapReg.GetNumber() == FALSE\n";
+constexpr ovLib::CCatchSite kModuleStoreSite = OVLIB_CATCH_SITE(L"ovQvl::CDebugOptions::Load(194)");
+
 constexpr wchar_t kBasePath[] = L"Software\\Quorvel\\Orvane\\Debug";
 
 template <class Record>
@@ -93,7 +101,7 @@ void CDebugOptions::Reset() noexcept
 bool CDebugOptions::BuildRegPath(const wchar_t* subKey, ovLib::CWideString& path) noexcept
 {
     if (!ovLib::CStringConvert::Format(path, L"%s\\%s", kBasePath, subKey)) {
-        TraceError(L"CDebugOptions::BuildRegPath() : CStringConvert::Format() == false\n");
+        TraceError(kPathNotFormatted);
         return false;
     }
     return true;
@@ -106,7 +114,7 @@ bool CDebugOptions::Load() noexcept
     ovLib::CWideString crashHandlerPath;
     ovLib::CWideString debugOutputPath;
     if (!BuildRegPath(L"CrashHandler", crashHandlerPath) || !BuildRegPath(L"DebugOutput", debugOutputPath)) {
-        TraceError(L"CDebugOptions::Load() : BuildRegPath() == FALSE\n");
+        TraceError(kPathNotBuilt);
         return false;
     }
 
@@ -154,17 +162,16 @@ bool CDebugOptions::ReadModules(ovLib::CRegistry& mapReg) noexcept
             return true;
         }
         if (result != ERROR_SUCCESS) {
-            TraceError(L"CDebugOptions::Load() : mapReg.EnumValue() != ERROR_SUCCESS\n");
+            TraceError(kModuleNotListed);
             return false;
         }
         ++index;
         DWORD value = 0;
         if (!mapReg.GetNumber(name, value)) {
-            TraceError(L"CDebugOptions::Load() : mapReg.GetNumber() == FALSE\n");
+            TraceError(kModuleNotRead);
             return false;
         }
-        const bool stored = ovLib::CCatchInfo::Run(OVLIB_CATCH_SITE(L"ovQvl::CDebugOptions::Load(194)"),
-                                                   [&] { DebugOutput.Modules[name] = value; });
+        const bool stored = ovLib::CCatchInfo::Run(kModuleStoreSite, [&] { DebugOutput.Modules[name] = value; });
         if (!stored)
             return false;
     }
