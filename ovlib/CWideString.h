@@ -42,10 +42,11 @@ public:
     // terminator. ReleaseBuffer(-1) takes the length up to the first NUL.
     wchar_t* GetBuffer(int minLength);
     void ReleaseBuffer(int newLength = -1) noexcept;
-    void Truncate(int newLength) noexcept;
 
-    void TrimLeft(wchar_t ch) noexcept;
-    void TrimRight(wchar_t ch) noexcept;
+    // Shortening a shared string needs storage of its own.
+    void Truncate(int newLength);
+    void TrimLeft(wchar_t ch);
+    void TrimRight(wchar_t ch);
 
     int Compare(const wchar_t* other) const noexcept;        // exact, by code unit
     int CompareNoCase(const wchar_t* other) const noexcept;
