@@ -33,7 +33,9 @@ public:
     void AppendChar(wchar_t ch);
 
     // Measures, sizes the storage exactly and formats once (msvcrt's rules:
-    // "%s" is wide text, "%hs" narrow). FormatV replaces the content.
+    // "%s" is wide text, "%hs" narrow). FormatV replaces the content. An
+    // argument must not point into this string's storage, which may move
+    // before the argument is read.
     void FormatV(const wchar_t* format, va_list args);
     void AppendFormatV(const wchar_t* format, va_list args);
     void AppendFormat(const wchar_t* format, ...);
