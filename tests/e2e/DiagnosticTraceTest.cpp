@@ -6,9 +6,9 @@
 #include "tests/e2e/CRegistrySandbox.h"
 #include "tests/e2e/CRemovedFile.h"
 #include "tests/e2e/CSetupRun.h"
-#include "tests/e2e/CTestFolder.h"
 #include "tests/e2e/CTestPlatform.h"
 #include "tests/e2e/CWrittenFile.h"
+#include "tests/support/CTestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +21,7 @@
 
 namespace {
 
+using testing_support::CTestFolder;
 using winRun::CRegistryValue;
 
 constexpr DWORD kSetupFailed = 9000;

@@ -5,8 +5,8 @@
 #include "ovlib/CUniqueHandle.h"
 #include "tests/setup/CHookSet.h"
 #include "tests/setup/CaseName.h"
-#include "tests/setup/CTestFolder.h"
 #include "tests/setup/TestFiles.h"
+#include "tests/support/CTestFolder.h"
 #include "tests/support/CTraceCapture.h"
 #include "tests/support/PrivatePayloadPath.h"
 
@@ -18,6 +18,8 @@
 #include <vector>
 
 namespace {
+
+using testing_support::CTestFolder;
 
 constexpr DWORD kUntouched = 0xDEADBEEF;
 
@@ -162,8 +164,8 @@ protected:
     void SetUp() override
     {
         g_record = Record{};
-        m_folder = std::make_unique<CTestFolder>(WantsBlankFolder());
-        g_record.folder = m_folder->Path();
+        m_folder = std::make_unique<CTestFolder>(WantsBlankFolder() ? L"with blank" : L"");
+        g_record.folder = m_folder->AsTempPath();
         m_hooks.Add("kernel32.dll", "GetVersionExW", &FakeGetVersionExW, RealGetVersionExW);
         m_hooks.Add("kernel32.dll", "GetTempPathW", &FakeGetTempPathW, RealGetTempPathW);
         m_hooks.Add("kernel32.dll", "FindResourceW", &FakeFindResourceW, RealFindResourceW);
