@@ -6,6 +6,7 @@
 #include "tests/e2e/CRemovedFile.h"
 #include "tests/e2e/CSetupRun.h"
 #include "tests/e2e/CTestPlatform.h"
+#include "tests/e2e/CUnusableTempFolder.h"
 #include "tests/e2e/CWrittenFile.h"
 
 #include <gtest/gtest.h>
@@ -337,17 +338,7 @@ TEST(InstallerLogView, IsTheOneOfSetupsOwnBuild)
 
 // ---- A file that cannot be made: the debugger gets the lines instead ----
 
-struct UnusableCase {
-    const char* name;
-    std::wstring (*folder)(const CSetupRun& run);
-};
-
-void PrintTo(const UnusableCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class InstallerLogWithoutFolder : public testing::TestWithParam<UnusableCase> {};
+class InstallerLogWithoutFolder : public testing::TestWithParam<CUnusableTempFolder> {};
 
 TEST_P(InstallerLogWithoutFolder, GoesToTheDebuggerInstead)
 {
@@ -364,15 +355,8 @@ TEST_P(InstallerLogWithoutFolder, GoesToTheDebuggerInstead)
     EXPECT_FALSE(std::filesystem::exists(run.TempFolder()));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, InstallerLogWithoutFolder,
-    testing::Values(UnusableCase{"Missing",
-                                 [](const CSetupRun& run) { return run.WorkFolder() + L"\\missing"; }},
-                    UnusableCase{"LongerThanMaxPath",
-                                 [](const CSetupRun& run) {
-                                     return run.WorkFolder() + L"\\" + std::wstring(MAX_PATH, L'x');
-                                 }}),
-    [](const testing::TestParamInfo<UnusableCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, InstallerLogWithoutFolder, testing::ValuesIn(CUnusableTempFolder::All()),
+                         CUnusableTempFolder::Name);
 
 // ---- A file of the same name from an earlier process ----
 
