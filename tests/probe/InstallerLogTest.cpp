@@ -1,9 +1,9 @@
 #include "probe/CInstallerLog.h"
+#include "tests/support/CFakeVersion.h"
 #include "tests/support/CTraceCapture.h"
 #include "tests/probe/CFakeClock.h"
 #include "tests/probe/CFakeFolders.h"
 #include "tests/probe/CFakeLogSwitches.h"
-#include "tests/probe/CFakeVersion.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,12 @@
 #include <vector>
 
 namespace {
+
+using testing_support::CFakeVersion;
+using testing_support::FakeVersionRecord;
+using testing_support::kNt60;
+using testing_support::kWin95;
+using testing_support::kWin98;
 
 const std::wstring kHeader = L"Log started at 14:03:27 on 12/04/07.\r\n";
 

@@ -9,6 +9,18 @@
 
 namespace {
 
+using testing_support::FakeVersionRecord;
+using testing_support::kNt351;
+using testing_support::kNt4;
+using testing_support::kNt50;
+using testing_support::kNt51;
+using testing_support::kNt52;
+using testing_support::kNt60;
+using testing_support::kNt61;
+using testing_support::kWin95;
+using testing_support::kWin98;
+using testing_support::kWinMe;
+
 template <class Row>
 std::string RowName(const testing::TestParamInfo<Row>& info)
 {
@@ -272,7 +284,7 @@ TEST(PlatformFactsOnceTest, SecondConstructionChangesNothingAndReportsNothing)
     machine.version.record = WithSp(kNt60, 1, 0);
     CPlatformFacts first;
     const std::vector<std::wstring> texts = machine.debug.Lines();
-    const int queries = machine.version.queries;
+    const int queries = machine.version.Queries();
     const int clockReadings = machine.clock.calls;
     const int switchOpens = machine.switches.opens;
 
@@ -280,7 +292,7 @@ TEST(PlatformFactsOnceTest, SecondConstructionChangesNothingAndReportsNothing)
     CPlatformFacts second;
 
     EXPECT_EQ(texts, machine.debug.Lines());
-    EXPECT_EQ(queries, machine.version.queries);
+    EXPECT_EQ(queries, machine.version.Queries());
     EXPECT_EQ(clockReadings, machine.clock.calls);
     EXPECT_EQ(switchOpens, machine.switches.opens);
     EXPECT_TRUE(second.IsAtLeast(0xFFFF, 0x20, 1, 0));
