@@ -8,6 +8,7 @@
 #include "tests/e2e/CTestPlatform.h"
 #include "tests/e2e/CUnusableTempFolder.h"
 #include "tests/e2e/CWrittenFile.h"
+#include "tests/support/Narrow.h"
 
 #include <gtest/gtest.h>
 
@@ -19,15 +20,11 @@
 
 namespace {
 
+using testing_support::Narrow;
 using winRun::CRegistryValue;
 
 constexpr wchar_t kSwitchKey[] = L"Software\\Quorvel";
 constexpr DWORD kSetupFailed = 9000;
-
-std::string Narrow(const std::wstring& text)
-{
-    return std::string(text.begin(), text.end());
-}
 
 std::string Joined(const std::vector<std::wstring>& texts)
 {
