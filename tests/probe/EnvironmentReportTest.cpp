@@ -9,14 +9,7 @@
 
 namespace {
 
-using testing_support::FakeVersionRecord;
-using testing_support::kNt4;
-using testing_support::kNt50;
-using testing_support::kNt51;
-using testing_support::kNt52;
-using testing_support::kNt60;
-using testing_support::kNt61;
-using testing_support::kWin98;
+using namespace testing_support;
 
 struct ReportRow {
     const char* name;

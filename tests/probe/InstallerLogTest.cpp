@@ -13,11 +13,7 @@
 
 namespace {
 
-using testing_support::CFakeVersion;
-using testing_support::FakeVersionRecord;
-using testing_support::kNt60;
-using testing_support::kWin95;
-using testing_support::kWin98;
+using namespace testing_support;
 
 const std::wstring kHeader = L"Log started at 14:03:27 on 12/04/07.\r\n";
 
