@@ -32,13 +32,20 @@ unsigned NextCount()
 } // namespace
 
 // The process id keeps parallel test processes apart, the count the folders
-// of one process that live at the same time.
+// of one process that live at the same time. A folder of that name left by an
+// earlier process with the same id is not shared: the next count is taken.
 CTestFolder::CTestFolder(const std::wstring& name)
-    : m_strPath(TempFolder() + L"setup-tests-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                std::to_wstring(NextCount()) + (name.empty() ? L"" : L"-" + name))
 {
-    if (!CreateDirectoryW(m_strPath.c_str(), nullptr))
-        ADD_FAILURE() << "cannot create the test folder, error " << GetLastError();
+    const std::wstring base = TempFolder() + L"setup-tests-" + std::to_wstring(GetCurrentProcessId()) + L"-";
+    const std::wstring suffix = name.empty() ? L"" : L"-" + name;
+    for (;;) {
+        m_strPath = base + std::to_wstring(NextCount()) + suffix;
+        if (CreateDirectoryW(m_strPath.c_str(), nullptr))
+            return;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    ADD_FAILURE() << "cannot create the test folder, error " << GetLastError();
 }
 
 CTestFolder::~CTestFolder()
