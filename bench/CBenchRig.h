@@ -1,5 +1,5 @@
 #pragma once
-#include "tests/e2e/CTestFolder.h"
+#include "tests/support/CTestFolder.h"
 #include "tools/winrun/CEnvironmentBlock.h"
 #include "tools/winrun/CWineAppVersion.h"
 
@@ -43,7 +43,7 @@ public:
 
 private:
     std::wstring m_strDriverFolder;
-    CTestFolder m_folder;
+    testing_support::CTestFolder m_folder;
     std::wstring m_strTempFolder;
     winRun::CWineAppVersion m_ntSix;
 };

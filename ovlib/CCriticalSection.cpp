@@ -9,23 +9,38 @@ CCriticalSection::CCriticalSection() noexcept
 {
 }
 
+CCriticalSection::CCriticalSection(CInfallible) noexcept : m_bReady(true)
+{
+    InitializeCriticalSection(&m_cs);
+}
+
 CCriticalSection::~CCriticalSection()
 {
     if (m_bReady)
         DeleteCriticalSection(&m_cs);
 }
 
-CCriticalSection::CLock::CLock(CCriticalSection& section) noexcept
-    : m_pSection(section.m_bReady ? &section : nullptr)
+bool CCriticalSection::Enter() noexcept
 {
-    if (m_pSection)
-        EnterCriticalSection(&m_pSection->m_cs);
+    if (m_bReady)
+        EnterCriticalSection(&m_cs);
+    return m_bReady;
+}
+
+void CCriticalSection::Leave() noexcept
+{
+    LeaveCriticalSection(&m_cs);
+}
+
+CCriticalSection::CLock::CLock(CCriticalSection& section) noexcept
+    : m_pSection(section.Enter() ? &section : nullptr)
+{
 }
 
 CCriticalSection::CLock::~CLock()
 {
     if (m_pSection)
-        LeaveCriticalSection(&m_pSection->m_cs);
+        m_pSection->Leave();
 }
 
 } // namespace ovLib

@@ -7,6 +7,17 @@
 
 namespace ovLib {
 
+namespace {
+
+// Fixed texts that callers and tests read as they are: the numbers in them are not line numbers.
+constexpr const wchar_t* kNoSystemFolder =
+    L"ovLib::CKernel::Create(110) : CSplitPath::GetSystemDirectory() failed";
+constexpr const wchar_t* kNoPath =
+    L"ovLib::CKernel::Create(116) : ovLib::CStringConvert::AppendPath() == false\n";
+constexpr const wchar_t* kNotLoaded = L"ovLib::CKernel::Create(124) : Load(_T(\"KERNEL32.DLL\")) == false\n";
+
+} // namespace
+
 bool CKernel::Load(const wchar_t* path) noexcept
 {
     return CModule::Load(path) && ResolveEntryPoints(true);
@@ -62,15 +73,15 @@ bool CKernel::Create() noexcept
 
     CWideString path;
     if (!CSplitPath::GetSystemDirectoryW(path)) {
-        TraceError(L"ovLib::CKernel::Create(110) : CSplitPath::GetSystemDirectory() failed");
+        TraceError(kNoSystemFolder);
         return false;
     }
     if (!CStringConvert::AppendPath(path, L"KERNEL32.DLL")) {
-        TraceError(L"ovLib::CKernel::Create(116) : ovLib::CStringConvert::AppendPath() == false\n");
+        TraceError(kNoPath);
         return false;
     }
     if (!Load(path) && !IsLoaded()) {
-        TraceError(L"ovLib::CKernel::Create(124) : Load(_T(\"KERNEL32.DLL\")) == false\n");
+        TraceError(kNotLoaded);
         return false;
     }
     return true;

@@ -4,13 +4,21 @@
 
 namespace ovLib {
 
+namespace {
+
+// Fixed texts that callers and tests read as they are: the numbers in them are not line numbers.
+constexpr const wchar_t* kNotLoaded = L"ovLib::CModule::Load(116) : LoadLibraryEx() == NULL, %s, 0x%08X\n";
+constexpr const wchar_t* kNoName = L"ovLib::CModule::GetProc(135) : szProcName == NULL\n";
+constexpr const wchar_t* kNoEntry = L"ovLib::CModule::GetProc(143) : GetProcAddress() == NULL, %hs, 0x%08X\n";
+
+} // namespace
+
 bool CModule::Load(const wchar_t* path) noexcept
 {
     Unload();
     m_hModule.reset(LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!m_hModule) {
-        TraceError(L"ovLib::CModule::Load(116) : LoadLibraryEx() == NULL, %s, 0x%08X\n", path,
-                   GetLastError());
+        TraceError(kNotLoaded, path, GetLastError());
         return false;
     }
     return true;
@@ -19,13 +27,12 @@ bool CModule::Load(const wchar_t* path) noexcept
 FARPROC CModule::GetProc(const char* name) noexcept
 {
     if (!name) {
-        TraceError(L"ovLib::CModule::GetProc(135) : szProcName == NULL\n");
+        TraceError(kNoName);
         return nullptr;
     }
     const FARPROC proc = GetProcAddress(m_hModule.get(), name);
     if (!proc)
-        TraceWarning(L"ovLib::CModule::GetProc(143) : GetProcAddress() == NULL, %hs, 0x%08X\n", name,
-                     GetLastError());
+        TraceWarning(kNoEntry, name, GetLastError());
     return proc;
 }
 

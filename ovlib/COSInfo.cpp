@@ -1,8 +1,21 @@
 #include "ovlib/COSInfo.h"
 
+#include "ovlib/IsWow64.h"
+#include "ovlib/QueryVersion.h"
 #include "trace/Trace.h"
 
 namespace ovLib {
+
+namespace {
+
+// Fixed texts that callers and tests read as they are: the numbers in them are not line numbers.
+constexpr const wchar_t* kNoVersion =
+    L"ovLib::COSInfo::InitializeOSInfo(1124) : GetVersionEx() == FALSE, 0x%08X";
+constexpr const wchar_t* kNoKernel = L"ovLib::COSInfo::IsWin64(123) : m_Kernel.Create() == false\n";
+constexpr const wchar_t* kWow64Failed =
+    L"ovLib::COSInfo::IsWin64(132) : m_Kernel.IsWow64Process() == FALSE, 0x%08X\n";
+
+} // namespace
 
 OSVERSIONINFOEXW COSInfo::OSVersion;
 SYSTEM_INFO COSInfo::SystemInfo;
@@ -15,16 +28,9 @@ bool COSInfo::InitializeOSInfo() noexcept
     if (initialized)
         return true;
 
-    ZeroMemory(&OSVersion, sizeof(OSVersion));
-    OSVersion.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXW);
-    auto* version = reinterpret_cast<OSVERSIONINFOW*>(&OSVersion);
-    if (!GetVersionExW(version)) {
-        // Systems before the extended record know only the plain one.
-        OSVersion.dwOSVersionInfoSize = sizeof(OSVERSIONINFOW);
-        if (!GetVersionExW(version))
-            TraceError(L"ovLib::COSInfo::InitializeOSInfo(1124) : GetVersionEx() == FALSE, 0x%08X",
-                       GetLastError());
-    }
+    // Systems before the extended record know only the plain one.
+    if (!QueryVersion(OSVersion) && !QueryVersion(reinterpret_cast<OSVERSIONINFOW&>(OSVersion)))
+        TraceError(kNoVersion, GetLastError());
 
     ZeroMemory(&SystemInfo, sizeof(SystemInfo));
     GetSystemInfo(&SystemInfo);
@@ -39,14 +45,13 @@ bool COSInfo::IsWin64() noexcept
         return isWin64;
 
     if (!m_Kernel.IsLoaded() && !m_Kernel.Create()) {
-        TraceError(L"ovLib::COSInfo::IsWin64(123) : m_Kernel.Create() == false\n");
+        TraceError(kNoKernel);
         return false;
     }
 
     BOOL wow64 = FALSE;
-    if (m_Kernel.IsWow64Process && !m_Kernel.IsWow64Process(GetCurrentProcess(), &wow64)) {
-        TraceError(L"ovLib::COSInfo::IsWin64(132) : m_Kernel.IsWow64Process() == FALSE, 0x%08X\n",
-                   GetLastError());
+    if (m_Kernel.IsWow64Process && !AskWow64(m_Kernel.IsWow64Process, wow64)) {
+        TraceError(kWow64Failed, GetLastError());
         isWin64 = false;
         isWin64Known = true;
         return false;

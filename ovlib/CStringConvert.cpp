@@ -4,6 +4,14 @@
 
 namespace ovLib {
 
+namespace {
+
+// Fixed texts that callers and tests read as they are: the numbers in them are not line numbers.
+constexpr CCatchSite kFormatSite = OVLIB_CATCH_SITE(L"ovLib::CStringConvert::FormatV(203)");
+constexpr CCatchSite kAppendPathSite = OVLIB_CATCH_SITE(L"ovLib::CStringConvert::AppendPath(283)");
+
+} // namespace
+
 bool CStringConvert::Format(CWideString& target, const wchar_t* format, ...)
 {
     va_list args;
@@ -15,13 +23,12 @@ bool CStringConvert::Format(CWideString& target, const wchar_t* format, ...)
 
 bool CStringConvert::FormatV(CWideString& target, const wchar_t* format, va_list args)
 {
-    return CCatchInfo::Run(OVLIB_CATCH_SITE(L"ovLib::CStringConvert::FormatV(203)"),
-                           [&] { target.FormatV(format, args); });
+    return CCatchInfo::Run(kFormatSite, [&] { target.FormatV(format, args); });
 }
 
 bool CStringConvert::AppendPath(CWideString& path, const wchar_t* part)
 {
-    return CCatchInfo::Run(OVLIB_CATCH_SITE(L"ovLib::CStringConvert::AppendPath(283)"), [&] {
+    return CCatchInfo::Run(kAppendPathSite, [&] {
         CWideString tail(part);
         tail.TrimLeft(L'\\');
         path.TrimRight(L'\\');

@@ -162,24 +162,20 @@ void CWideString::ReleaseBuffer(int newLength) noexcept
     SetLength(newLength);
 }
 
-void CWideString::Truncate(int newLength) noexcept
+void CWideString::Truncate(int newLength)
 {
-    if (newLength < GetLength()) {
-        if (newLength <= 0) {
-            Release();
-            return;
-        }
-        // Shrinking never needs new storage, but a shared block must not change.
-        try {
-            Reserve(GetLength());
-        } catch (const CAtlException&) {
-            return;
-        }
-        SetLength(newLength);
+    if (newLength >= GetLength())
+        return;
+    if (newLength <= 0) {
+        Release();
+        return;
     }
+    // Shrinking never needs more storage, but a shared block must not change.
+    Reserve(GetLength());
+    SetLength(newLength);
 }
 
-void CWideString::TrimLeft(wchar_t ch) noexcept
+void CWideString::TrimLeft(wchar_t ch)
 {
     const wchar_t* text = GetString();
     int skip = 0;
@@ -191,16 +187,12 @@ void CWideString::TrimLeft(wchar_t ch) noexcept
         Release();
         return;
     }
-    try {
-        Reserve(GetLength());
-    } catch (const CAtlException&) {
-        return;
-    }
+    Reserve(GetLength());
     std::memmove(m_pData->Chars(), m_pData->Chars() + skip, (m_pData->length - skip) * sizeof(wchar_t));
     SetLength(m_pData->length - skip);
 }
 
-void CWideString::TrimRight(wchar_t ch) noexcept
+void CWideString::TrimRight(wchar_t ch)
 {
     int length = GetLength();
     while (length > 0 && GetString()[length - 1] == ch)

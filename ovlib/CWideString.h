@@ -33,7 +33,9 @@ public:
     void AppendChar(wchar_t ch);
 
     // Measures, sizes the storage exactly and formats once (msvcrt's rules:
-    // "%s" is wide text, "%hs" narrow). FormatV replaces the content.
+    // "%s" is wide text, "%hs" narrow). FormatV replaces the content. An
+    // argument must not point into this string's storage, which may move
+    // before the argument is read.
     void FormatV(const wchar_t* format, va_list args);
     void AppendFormatV(const wchar_t* format, va_list args);
     void AppendFormat(const wchar_t* format, ...);
@@ -42,10 +44,11 @@ public:
     // terminator. ReleaseBuffer(-1) takes the length up to the first NUL.
     wchar_t* GetBuffer(int minLength);
     void ReleaseBuffer(int newLength = -1) noexcept;
-    void Truncate(int newLength) noexcept;
 
-    void TrimLeft(wchar_t ch) noexcept;
-    void TrimRight(wchar_t ch) noexcept;
+    // Shortening a shared string needs storage of its own.
+    void Truncate(int newLength);
+    void TrimLeft(wchar_t ch);
+    void TrimRight(wchar_t ch);
 
     int Compare(const wchar_t* other) const noexcept;        // exact, by code unit
     int CompareNoCase(const wchar_t* other) const noexcept;

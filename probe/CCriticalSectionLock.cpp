@@ -1,10 +1,5 @@
 #include "probe/CCriticalSectionLock.h"
 
-CCriticalSectionLock::CCriticalSectionLock() noexcept
-{
-    InitializeCriticalSection(&m_section);
-}
-
 void CCriticalSectionLock::Lock() noexcept
 {
     Enter();
@@ -15,18 +10,14 @@ void CCriticalSectionLock::Unlock() noexcept
     Leave();
 }
 
-CCriticalSectionLock::~CCriticalSectionLock()
-{
-    DeleteCriticalSection(&m_section);
-    SecureZeroMemory(&m_section, sizeof(m_section));
-}
+CCriticalSectionLock::~CCriticalSectionLock() = default;
 
 void CCriticalSectionLock::Enter() noexcept
 {
-    EnterCriticalSection(&m_section);
+    m_csSection.Enter();
 }
 
 void CCriticalSectionLock::Leave() noexcept
 {
-    LeaveCriticalSection(&m_section);
+    m_csSection.Leave();
 }

@@ -1,11 +1,12 @@
 #pragma once
-#include <windows.h>
+#include "ovlib/CCriticalSection.h"
 
-// A lock over one critical section of its own. Lock and Unlock go through
-// Enter and Leave by the virtual table, so a derived lock can take them over.
+// A lock over one critical section of its own, always ready. Lock and Unlock
+// go through Enter and Leave by the virtual table, so a derived lock can take
+// them over.
 class CCriticalSectionLock {
 public:
-    CCriticalSectionLock() noexcept;
+    CCriticalSectionLock() noexcept : m_csSection(ovLib::CCriticalSection::CInfallible{}) {}
     CCriticalSectionLock(const CCriticalSectionLock&) = delete;
     CCriticalSectionLock& operator=(const CCriticalSectionLock&) = delete;
 
@@ -28,5 +29,5 @@ public:
     };
 
 private:
-    CRITICAL_SECTION m_section;
+    ovLib::CCriticalSection m_csSection;
 };

@@ -1,5 +1,7 @@
 #include "probe/CInstallerLog.h"
 
+#include "ovlib/QueryVersion.h"
+
 // The line format is wvsprintfW's, bounded by its own 1,024-unit limit.
 #define STRSAFE_NO_DEPRECATE
 #include <strsafe.h>
@@ -103,9 +105,8 @@ HANDLE CInstallerLog::OpenLogFile(const wchar_t* pattern)
 // On 9x a temporary path that is the current folder goes to the Windows folder instead.
 DWORD CInstallerLog::GetLogFolder(DWORD size, wchar_t* buffer)
 {
-    OSVERSIONINFOW version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
-    if (!GetVersionExW(&version))
+    OSVERSIONINFOW version;
+    if (!ovLib::QueryVersion(version))
         return 0;
     const DWORD length = GetTempPathW(size, buffer);
     if (version.dwPlatformId != VER_PLATFORM_WIN32_WINDOWS || length == 0 || length >= size)

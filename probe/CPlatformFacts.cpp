@@ -1,8 +1,9 @@
 #include "probe/CPlatformFacts.h"
 
 #include "ovlib/CUniqueHandle.h"
+#include "ovlib/IsWow64.h"
 #include "ovlib/LoadSystemLibrary.h"
-#include "ovlib/ProcAddress.h"
+#include "ovlib/QueryVersion.h"
 #include "probe/CInstallerLog.h"
 #include "probe/CVersionCache.h"
 
@@ -93,9 +94,8 @@ void CPlatformFacts::WriteReport(CInstallerLog& log, DWORD major, DWORD minor)
 
 void CPlatformFacts::ReadPlatformFlags(DWORD& major, DWORD& minor)
 {
-    OSVERSIONINFOW version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
-    if (!GetVersionExW(&version))
+    OSVERSIONINFOW version;
+    if (!ovLib::QueryVersion(version))
         return;
     m_dwPlatformFlags |= FlagsFor(version);
     major = version.dwMajorVersion;
@@ -107,9 +107,8 @@ void CPlatformFacts::ReadServicePack()
 {
     if (!IsAtLeast(0xFFFF, 2, 0, 0))
         return;
-    OSVERSIONINFOEXW version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
-    if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version)))
+    OSVERSIONINFOEXW version;
+    if (!ovLib::QueryVersion(version))
         return;
     m_wServicePackMajor = version.wServicePackMajor;
     m_wServicePackMinor = version.wServicePackMinor;
@@ -123,9 +122,7 @@ void CPlatformFacts::ReadWow64()
     ovLib::CLibrary kernel = ovLib::LoadSystemLibrary(L"KERNEL32.DLL");
     if (!kernel)
         return;
-    using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-    auto isWow64Process = ovLib::ProcAddress<IsWow64ProcessFn>(kernel.get(), "IsWow64Process");
-    if (isWow64Process && isWow64Process(GetCurrentProcess(), &m_bWow64) != 1)
+    if (ovLib::AskWow64(ovLib::Wow64Question(kernel.get()), m_bWow64) != 1)
         m_bWow64 = FALSE;
 }
 

@@ -3,6 +3,7 @@
 #include "ovlib/CUniqueHandle.h"
 #include "ovlib/LoadSystemLibrary.h"
 #include "ovlib/ProcAddress.h"
+#include "ovlib/QueryVersion.h"
 
 #include <cstring>
 
@@ -115,8 +116,7 @@ CVersionCache::CVersionCache()
     CHold hold(*this);
     if (s_bGathered)
         return;
-    s_VersionInfo.dwOSVersionInfoSize = sizeof(s_VersionInfo);
-    GetVersionExW(&s_VersionInfo);
+    ovLib::QueryVersion(s_VersionInfo);
     s_bTerminalServices = IsTerminalServicesInstalled();
     s_bGathered = TRUE;
 }

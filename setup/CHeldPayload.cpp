@@ -1,5 +1,7 @@
 #include "setup/CHeldPayload.h"
 
+#include "setup/CResourceReader.h"
+
 #include <cstring>
 
 namespace {
@@ -11,16 +13,13 @@ constexpr DWORD kChunkBytes = 64 * 1024;
 bool CHeldPayload::Hold(const wchar_t* path, WORD id, const wchar_t* type, HMODULE module) noexcept
 {
     Release();
-    const HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), type);
-    const DWORD size = resource ? SizeofResource(module, resource) : 0;
-    const ovLib::CLoadedResource loaded(resource ? LoadResource(module, resource) : nullptr);
-    const void* bytes = loaded ? LockResource(loaded.get()) : nullptr;
-    if (!bytes || size == 0)
+    CResourceReader resource;
+    if (resource.Read(id, type, module) != CResourceReader::Step::None)
         return false;
 
     m_hFile.reset(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                               nullptr));
-    if (!m_hFile || !Matches(static_cast<const BYTE*>(bytes), size)) {
+    if (!m_hFile || !Matches(static_cast<const BYTE*>(resource.Bytes()), resource.Size())) {
         Release();
         return false;
     }

@@ -6,15 +6,24 @@
 #include "probe/CPlatformFacts.h"
 #include "setup/CHeldPayload.h"
 #include "setup/CPrivateFolder.h"
+#include "setup/CResourceReader.h"
 #include "setup/RunProcessAndWait.h"
 #include "trace/Trace.h"
 
 namespace {
 
+// Fixed texts that callers and tests read as they are: the numbers in them are not line numbers.
+constexpr const wchar_t* kTempPathFailed = L"CInstaller::Install(74) : Failed to GetTempPath";
+constexpr ovLib::CCatchSite kPayloadPathSite = OVLIB_CATCH_SITE(L"CInstaller::Install(80)");
+constexpr const wchar_t* kRunFailed = L"CInstaller::Install(97) : RunProcessAndWait() != S_OK, 0x%08X";
+
 constexpr wchar_t kPayloadName[] = L"qvltgl.exe";
 constexpr wchar_t kPayloadType[] = L"BIN";
 constexpr wchar_t kWriteFailed[] = L"write file";
 constexpr wchar_t kCreateFailed[] = L"create file";
+// The box of each step of reading the resource that can fail, by CResourceReader::Step.
+constexpr const wchar_t* kReadFailed[] = {nullptr, L"Find res failed", L"size is 0", L"Load res failed",
+                                          L"lock res failed"};
 
 void ShowError(const wchar_t* text)
 {
@@ -49,7 +58,7 @@ bool CInstaller::Install(const wchar_t* commandLineTail, DWORD& exitCode)
 
     wchar_t tempFolder[MAX_PATH];
     if (!GetTempFolder(tempFolder)) {
-        TraceError(L"CInstaller::Install(74) : Failed to GetTempPath");
+        TraceError(kTempPathFailed);
         return false;
     }
     // The payload runs from a folder nobody else can write to: a library
@@ -62,8 +71,7 @@ bool CInstaller::Install(const wchar_t* commandLineTail, DWORD& exitCode)
     }
     ovLib::CWideString payloadPath;
     const bool pathBuilt =
-        ovLib::CCatchInfo::Run(OVLIB_CATCH_SITE(L"CInstaller::Install(80)"),
-                               [&] { payloadPath = folder.Path(); }) &&
+        ovLib::CCatchInfo::Run(kPayloadPathSite, [&] { payloadPath = folder.Path(); }) &&
         ovLib::CStringConvert::AppendPath(payloadPath, kPayloadName);
     if (!pathBuilt)
         return false;
@@ -85,7 +93,7 @@ bool CInstaller::Install(const wchar_t* commandLineTail, DWORD& exitCode)
     folder.Remove(payloadPath);
     // A payload that never ran must not look like one that succeeded.
     if (status != S_OK) {
-        TraceError(L"CInstaller::Install(97) : RunProcessAndWait() != S_OK, 0x%08X", status);
+        TraceError(kRunFailed, status);
         return false;
     }
     exitCode = payloadExitCode;
@@ -94,24 +102,10 @@ bool CInstaller::Install(const wchar_t* commandLineTail, DWORD& exitCode)
 
 bool CInstaller::ExtractResource(WORD id, const wchar_t* type, const wchar_t* path, HMODULE module)
 {
-    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), type);
-    if (!resource) {
-        ShowError(L"Find res failed");
-        return false;
-    }
-    const DWORD size = SizeofResource(module, resource);
-    if (size == 0) {
-        ShowError(L"size is 0");
-        return false;
-    }
-    ovLib::CLoadedResource loaded(LoadResource(module, resource));
-    if (!loaded) {
-        ShowError(L"Load res failed");
-        return false;
-    }
-    const void* bytes = LockResource(loaded.get());
-    if (!bytes) {
-        ShowError(L"lock res failed");
+    CResourceReader resource;
+    const CResourceReader::Step failed = resource.Read(id, type, module);
+    if (failed != CResourceReader::Step::None) {
+        ShowError(kReadFailed[static_cast<int>(failed)]);
         return false;
     }
     // Others may read the file meanwhile, but not change or delete it.
@@ -122,10 +116,10 @@ bool CInstaller::ExtractResource(WORD id, const wchar_t* type, const wchar_t* pa
         return false;
     }
     DWORD written = 0;
-    if (!WriteFile(file.get(), bytes, size, &written, nullptr) || written != size) {
+    if (!WriteFile(file.get(), resource.Bytes(), resource.Size(), &written, nullptr) || written != resource.Size()) {
         ShowError(kWriteFailed);
         file.reset();
-        loaded.reset();
+        resource.Release();
         DeleteFileW(path);
         return false;
     }

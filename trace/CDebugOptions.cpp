@@ -10,13 +10,29 @@ namespace ovQvl {
 
 namespace {
 
+// Fixed texts that callers and tests read as they are: the numbers in them are not line numbers.
+constexpr const wchar_t* kPathNotFormatted =
+    L"CDebugOptions::BuildRegPath() : CStringConvert::Format() == false\n";
+constexpr const wchar_t* kPathNotBuilt = L"CDebugOptions::Load() : BuildRegPath() == FALSE\n";
+constexpr const wchar_t* kModuleNotListed = L"CDebugOptions::Load() : mapReg.EnumValue() != ERROR_SUCCESS\n";
+constexpr const wchar_t* kModuleNotRead = L"CDebugOptions::Load() : mapReg.GetNumber() == FALSE\n";
+constexpr ovLib::CCatchSite kModuleStoreSite = OVLIB_CATCH_SITE(L"ovQvl::CDebugOptions::Load(194)");
+
 constexpr wchar_t kBasePath[] = L"Software\\Quorvel\\Orvane\\Debug";
 
 template <class Record>
 struct CFlagValue {
     const wchar_t* name;
     DWORD Record::*field;
+    DWORD defaultValue;
 };
+
+template <class Record, std::size_t Count>
+void ResetFlags(Record& record, const CFlagValue<Record> (&flags)[Count]) noexcept
+{
+    for (const CFlagValue<Record>& flag : flags)
+        record.*flag.field = flag.defaultValue;
+}
 
 // A flag that cannot be read keeps what it had: the staged read changes
 // nothing on failure.
@@ -29,36 +45,37 @@ void ReadFlags(ovLib::CRegistry& reg, Record& record, const CFlagValue<Record> (
 
 using COutput = CDebugOptions::CDebugOutputGroup;
 
+// Each flag's registry value, field and default, in the order they are read.
 constexpr CFlagValue<CDebugOptions> kCrashFlags[] = {
-    {L"DumpOnNew", &CDebugOptions::DumpOnNew},
-    {L"TerminateOnNew", &CDebugOptions::TerminateOnNew},
-    {L"ThrowOnNew", &CDebugOptions::ThrowOnNew},
-    {L"DumpOnException", &CDebugOptions::DumpOnException},
-    {L"TerminateOnException", &CDebugOptions::TerminateOnException},
-    {L"DumpOnPurecall", &CDebugOptions::DumpOnPurecall},
-    {L"TerminateOnPurecall", &CDebugOptions::TerminateOnPurecall},
-    {L"DumpOnSecurity", &CDebugOptions::DumpOnSecurity},
-    {L"TerminateOnSecurity", &CDebugOptions::TerminateOnSecurity},
-    {L"DumpOnInvalidParameter", &CDebugOptions::DumpOnInvalidParameter},
-    {L"TerminateOnInvalidParameter", &CDebugOptions::TerminateOnInvalidParameter},
+    {L"DumpOnNew", &CDebugOptions::DumpOnNew, 0},
+    {L"TerminateOnNew", &CDebugOptions::TerminateOnNew, 0},
+    {L"ThrowOnNew", &CDebugOptions::ThrowOnNew, 1},
+    {L"DumpOnException", &CDebugOptions::DumpOnException, 0},
+    {L"TerminateOnException", &CDebugOptions::TerminateOnException, 0},
+    {L"DumpOnPurecall", &CDebugOptions::DumpOnPurecall, 0},
+    {L"TerminateOnPurecall", &CDebugOptions::TerminateOnPurecall, 0},
+    {L"DumpOnSecurity", &CDebugOptions::DumpOnSecurity, 0},
+    {L"TerminateOnSecurity", &CDebugOptions::TerminateOnSecurity, 0},
+    {L"DumpOnInvalidParameter", &CDebugOptions::DumpOnInvalidParameter, 0},
+    {L"TerminateOnInvalidParameter", &CDebugOptions::TerminateOnInvalidParameter, 0},
 };
 
 constexpr CFlagValue<CDebugOptions> kCrashFileFlags[] = {
-    {L"AppendDateTimeToFile", &CDebugOptions::AppendDateTimeToFile},
-    {L"AppendVersionToFile", &CDebugOptions::AppendVersionToFile},
+    {L"AppendDateTimeToFile", &CDebugOptions::AppendDateTimeToFile, 1},
+    {L"AppendVersionToFile", &CDebugOptions::AppendVersionToFile, 1},
 };
 
 constexpr CFlagValue<COutput> kOutputFlags[] = {
-    {L"OutputToDebugger", &COutput::OutputToDebugger},
-    {L"OutputToFile", &COutput::OutputToFile},
-    {L"AppendProcessIdToFile", &COutput::AppendProcessIdToFile},
-    {L"PrependThreadId", &COutput::PrependThreadId},
-    {L"PrependProcessId", &COutput::PrependProcessId},
-    {L"PrependDateTime", &COutput::PrependDateTime},
-    {L"PrependModuleName", &COutput::PrependModuleName},
-    {L"AppendNewLine", &COutput::AppendNewLine},
-    {L"PrependType", &COutput::PrependType},
-    {L"ExclusiveModules", &COutput::ExclusiveModules},
+    {L"OutputToDebugger", &COutput::OutputToDebugger, 1},
+    {L"OutputToFile", &COutput::OutputToFile, 0},
+    {L"AppendProcessIdToFile", &COutput::AppendProcessIdToFile, 1},
+    {L"PrependThreadId", &COutput::PrependThreadId, 1},
+    {L"PrependProcessId", &COutput::PrependProcessId, 1},
+    {L"PrependDateTime", &COutput::PrependDateTime, 1},
+    {L"PrependModuleName", &COutput::PrependModuleName, 1},
+    {L"AppendNewLine", &COutput::AppendNewLine, 1},
+    {L"PrependType", &COutput::PrependType, 1},
+    {L"ExclusiveModules", &COutput::ExclusiveModules, 0},
 };
 
 } // namespace
@@ -72,39 +89,19 @@ void CDebugOptions::Reset() noexcept
 {
     DebugOutput.DebugType = 0;
     DebugOutput.Directory.Empty();
-    DebugOutput.OutputToDebugger = 1;
-    DebugOutput.OutputToFile = 0;
-    DebugOutput.AppendProcessIdToFile = 1;
-    DebugOutput.PrependThreadId = 1;
-    DebugOutput.PrependProcessId = 1;
-    DebugOutput.PrependDateTime = 1;
-    DebugOutput.PrependModuleName = 1;
-    DebugOutput.AppendNewLine = 1;
-    DebugOutput.PrependType = 1;
-    DebugOutput.ExclusiveModules = 0;
+    ResetFlags(DebugOutput, kOutputFlags);
     DebugOutput.Modules.clear();
 
-    DumpOnNew = 0;
-    TerminateOnNew = 0;
-    ThrowOnNew = 1;
-    DumpOnException = 0;
-    TerminateOnException = 0;
-    DumpOnPurecall = 0;
-    TerminateOnPurecall = 0;
-    DumpOnSecurity = 0;
-    TerminateOnSecurity = 0;
-    DumpOnInvalidParameter = 0;
-    TerminateOnInvalidParameter = 0;
+    ResetFlags(*this, kCrashFlags);
     Directory.Empty();
     DumpType = 0x22;
-    AppendDateTimeToFile = 1;
-    AppendVersionToFile = 1;
+    ResetFlags(*this, kCrashFileFlags);
 }
 
 bool CDebugOptions::BuildRegPath(const wchar_t* subKey, ovLib::CWideString& path) noexcept
 {
     if (!ovLib::CStringConvert::Format(path, L"%s\\%s", kBasePath, subKey)) {
-        TraceError(L"CDebugOptions::BuildRegPath() : CStringConvert::Format() == false\n");
+        TraceError(kPathNotFormatted);
         return false;
     }
     return true;
@@ -117,7 +114,7 @@ bool CDebugOptions::Load() noexcept
     ovLib::CWideString crashHandlerPath;
     ovLib::CWideString debugOutputPath;
     if (!BuildRegPath(L"CrashHandler", crashHandlerPath) || !BuildRegPath(L"DebugOutput", debugOutputPath)) {
-        TraceError(L"CDebugOptions::Load() : BuildRegPath() == FALSE\n");
+        TraceError(kPathNotBuilt);
         return false;
     }
 
@@ -165,17 +162,16 @@ bool CDebugOptions::ReadModules(ovLib::CRegistry& mapReg) noexcept
             return true;
         }
         if (result != ERROR_SUCCESS) {
-            TraceError(L"CDebugOptions::Load() : mapReg.EnumValue() != ERROR_SUCCESS\n");
+            TraceError(kModuleNotListed);
             return false;
         }
         ++index;
         DWORD value = 0;
         if (!mapReg.GetNumber(name, value)) {
-            TraceError(L"CDebugOptions::Load() : mapReg.GetNumber() == FALSE\n");
+            TraceError(kModuleNotRead);
             return false;
         }
-        const bool stored = ovLib::CCatchInfo::Run(OVLIB_CATCH_SITE(L"ovQvl::CDebugOptions::Load(194)"),
-                                                   [&] { DebugOutput.Modules[name] = value; });
+        const bool stored = ovLib::CCatchInfo::Run(kModuleStoreSite, [&] { DebugOutput.Modules[name] = value; });
         if (!stored)
             return false;
     }

@@ -1,6 +1,7 @@
 #pragma once
 #include "ovlib/CWideString.h"
 #include "trace/CModuleMap.h"
+#include "trace/CTraceSwitches.h"
 
 #include <windows.h>
 
@@ -17,19 +18,9 @@ namespace ovQvl {
 class CDebugOptions {
 public:
     // Sub-key DebugOutput: what the trace writes, and where.
-    struct CDebugOutputGroup {
+    struct CDebugOutputGroup : CTraceSwitches {
         DWORD DebugType;
         ovLib::CWideString Directory;
-        DWORD OutputToDebugger;
-        DWORD OutputToFile;
-        DWORD AppendProcessIdToFile;
-        DWORD PrependThreadId;
-        DWORD PrependProcessId;
-        DWORD PrependDateTime;
-        DWORD PrependModuleName;
-        DWORD AppendNewLine;
-        DWORD PrependType;
-        DWORD ExclusiveModules;
         // Sub-key DebugOutput\Modules: module name -> traces (non-zero) or not.
         CModuleMap Modules;
     };

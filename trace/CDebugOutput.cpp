@@ -48,24 +48,24 @@ void CDebugOutput::FormatAndOutput(MessageType type, const wchar_t* format, va_l
 void CDebugOutput::BuildLine(ovLib::CWideString& line, MessageType type, const wchar_t* format,
                              va_list args) const
 {
-    if (m_bPrependDateTime) {
+    if (m_Switches.PrependDateTime) {
         SYSTEMTIME now;
         GetLocalTime(&now);
         line.AppendFormat(L"%04d-%02d-%02d-%02d-%02d-%02d-%03d : ", now.wYear, now.wMonth, now.wDay, now.wHour,
                           now.wMinute, now.wSecond, now.wMilliseconds);
     }
-    if (m_bPrependModuleName && !m_strModuleName.IsEmpty())
+    if (m_Switches.PrependModuleName && !m_strModuleName.IsEmpty())
         line.AppendFormat(L"%s : ", m_strModuleName.GetString());
-    if (m_bPrependProcessId)
+    if (m_Switches.PrependProcessId)
         line.AppendFormat(L"0x%04X : ", GetCurrentProcessId());
-    if (m_bPrependThreadId)
+    if (m_Switches.PrependThreadId)
         line.AppendFormat(L"0x%04X : ", GetCurrentThreadId());
-    if (m_bPrependType) {
+    if (m_Switches.PrependType) {
         if (const wchar_t* label = TypeLabel(type))
             line.AppendFormat(L"%s : ", label);
     }
     line.AppendFormatV(format, args);
-    if (m_bAppendNewLine) {
+    if (m_Switches.AppendNewLine) {
         int length = line.GetLength();
         while (length > 0 && IsLineEnd(line[length - 1]))
             --length;
@@ -76,9 +76,9 @@ void CDebugOutput::BuildLine(ovLib::CWideString& line, MessageType type, const w
 
 void CDebugOutput::Output(const ovLib::CWideString& line) noexcept
 {
-    if (m_bOutputToDebugger)
+    if (m_Switches.OutputToDebugger)
         OutputDebugStringW(line);
-    if (m_bOutputToFile)
+    if (m_Switches.OutputToFile)
         WriteToFile(line);
 }
 
@@ -107,7 +107,7 @@ bool CDebugOutput::OpenFile() noexcept
     try {
         name.Append(m_strDirectory, directoryLength);
         name.AppendFormat(L"\\%s", m_strModuleName.GetString());
-        if (m_bAppendProcessIdToFile)
+        if (m_Switches.AppendProcessIdToFile)
             name.AppendFormat(L"-0x%04X", GetCurrentProcessId());
         name.Append(L".log");
     } catch (const ovLib::CAtlException&) {

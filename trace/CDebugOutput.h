@@ -2,6 +2,7 @@
 #include "ovlib/CCriticalSection.h"
 #include "ovlib/CUniqueHandle.h"
 #include "ovlib/CWideString.h"
+#include "trace/CTraceSwitches.h"
 
 #include <windows.h>
 
@@ -54,15 +55,7 @@ protected:
     int m_nDebugType = 0;
     ovLib::CWideString m_strModuleName;
     ovLib::CWideString m_strDirectory;
-    DWORD m_bOutputToDebugger = 0;
-    DWORD m_bOutputToFile = 0;
-    DWORD m_bAppendProcessIdToFile = 0;
-    DWORD m_bPrependThreadId = 0;
-    DWORD m_bPrependProcessId = 0;
-    DWORD m_bPrependDateTime = 0;
-    DWORD m_bPrependModuleName = 0;
-    DWORD m_bAppendNewLine = 0;
-    DWORD m_bPrependType = 0;
+    ovQvl::CTraceSwitches m_Switches = {};
     ovLib::CFileHandle m_hLogFile;
     // Held while configuring, opening and writing; recursive, because a
     // trace call can come from inside the configuration.

@@ -26,29 +26,23 @@ bool CRegDebugOutput::Initialize() noexcept
 bool CRegDebugOutput::ApplyOptions(const ovQvl::CDebugOptions& options) noexcept
 {
     const ovQvl::CDebugOptions::CDebugOutputGroup& group = options.DebugOutput;
-    Assign(m_nDebugType, group.DebugType);
-    Assign(m_bOutputToDebugger, group.OutputToDebugger);
-    Assign(m_bOutputToFile, group.OutputToFile);
-    const bool processIdChanged = m_bAppendProcessIdToFile != group.AppendProcessIdToFile;
-    Assign(m_bAppendProcessIdToFile, group.AppendProcessIdToFile);
+    // Configured first, so that the load of a first use cannot overwrite these.
+    Initialize();
+    const bool processIdChanged = m_Switches.AppendProcessIdToFile != group.AppendProcessIdToFile;
+    m_nDebugType = static_cast<int>(group.DebugType);
+    m_Switches = group;
     if (processIdChanged)
         ReopenFile();
-    Assign(m_bPrependThreadId, group.PrependThreadId);
-    Assign(m_bPrependProcessId, group.PrependProcessId);
-    Assign(m_bPrependDateTime, group.PrependDateTime);
-    Assign(m_bPrependModuleName, group.PrependModuleName);
-    Assign(m_bPrependType, group.PrependType);
-    Assign(m_bAppendNewLine, group.AppendNewLine);
 
     bool result = true;
     if (!group.Directory.IsEmpty())
         result = SetDirectory(group.Directory);
 
     if (group.ExclusiveModules && !group.Modules.empty())
-        Assign(m_nDebugType, 0);
+        m_nDebugType = 0;
     for (const auto& module : group.Modules) {
         if (module.first.CompareNoCase(m_strModuleName) == 0) {
-            Assign(m_nDebugType, module.second ? group.DebugType : 0);
+            m_nDebugType = module.second ? static_cast<int>(group.DebugType) : 0;
             break;
         }
     }

@@ -19,13 +19,6 @@ public:
     bool ApplyOptions(const ovQvl::CDebugOptions& options) noexcept;
 
 private:
-    template <class Field, class Value>
-    void Assign(Field& field, Value value) noexcept
-    {
-        Initialize();
-        field = static_cast<Field>(value);
-    }
-
     DWORD m_bLoading = 0;
 };
 

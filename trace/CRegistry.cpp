@@ -7,6 +7,23 @@
 
 namespace ovLib {
 
+namespace {
+
+// Fixed texts that callers and tests read as they are: the numbers in them are not line numbers.
+constexpr const wchar_t* kKeyMissing =
+    L"ovLib::CRegistry::Open(102) : RegOpenKeyEx() != ERROR_SUCCESS, %s, 0x%08X\n";
+constexpr const wchar_t* kKeyNotOpened =
+    L"ovLib::CRegistry::Open(106) : RegOpenKeyEx() != ERROR_SUCCESS, %s, 0x%08X\n";
+constexpr const wchar_t* kNotText = L"ovLib::CRegistry::GetString(269) : dwType != REG_SZ\n";
+// A format: its percent sign is doubled.
+constexpr const wchar_t* kOddSize = L"ovLib::CRegistry::GetString(277) : dwSize %% sizeof(TCHAR) != 0\n";
+constexpr CCatchSite kTextSite = OVLIB_CATCH_SITE(L"ovLib::CRegistry::GetString(304)");
+constexpr const wchar_t* kTextNotRead =
+    L"ovLib::CRegistry::GetString(298) : RegQueryValueEx() != ERROR_SUCCESS, 0x%08X\n";
+constexpr const wchar_t* kNotNumber = L"ovLib::CRegistry::GetNumber(367) : dwType != REG_DWORD\n";
+
+} // namespace
+
 bool CRegistry::Open(HKEY parent, const wchar_t* path, REGSAM access) noexcept
 {
     Close();
@@ -17,11 +34,9 @@ bool CRegistry::Open(HKEY parent, const wchar_t* path, REGSAM access) noexcept
         return m_hKey.valid();
     }
     if (m_lError == ERROR_FILE_NOT_FOUND)
-        TraceInfo(L"ovLib::CRegistry::Open(102) : RegOpenKeyEx() != ERROR_SUCCESS, %s, 0x%08X\n", path,
-                  m_lError);
+        TraceInfo(kKeyMissing, path, m_lError);
     else
-        TraceError(L"ovLib::CRegistry::Open(106) : RegOpenKeyEx() != ERROR_SUCCESS, %s, 0x%08X\n", path,
-                   m_lError);
+        TraceError(kKeyNotOpened, path, m_lError);
     return false;
 }
 
@@ -40,13 +55,12 @@ bool CRegistry::GetString(const wchar_t* name, CWideString& out) noexcept
     if (m_lError != ERROR_SUCCESS)
         return false;
     if (type != REG_SZ && type != REG_EXPAND_SZ) {
-        TraceError(L"ovLib::CRegistry::GetString(269) : dwType != REG_SZ\n");
+        TraceError(kNotText);
         m_lError = ERROR_INVALID_DATA;
         return false;
     }
     if (size % sizeof(wchar_t) != 0) {
-        // The message is a format: its percent sign is doubled.
-        TraceError(L"ovLib::CRegistry::GetString(277) : dwSize %% sizeof(TCHAR) != 0\n");
+        TraceError(kOddSize);
         m_lError = ERROR_INVALID_DATA;
         return false;
     }
@@ -54,19 +68,16 @@ bool CRegistry::GetString(const wchar_t* name, CWideString& out) noexcept
     // One character more than stored, so that a text stored without its
     // terminator still fits.
     size += sizeof(wchar_t);
-    const bool nothingCaught =
-        CCatchInfo::Run(OVLIB_CATCH_SITE(L"ovLib::CRegistry::GetString(304)"), [&] {
-            wchar_t* buffer = out.GetBuffer(static_cast<int>(size / sizeof(wchar_t)));
-            m_lError = RegQueryValueExW(m_hKey.get(), name, nullptr, nullptr,
-                                        reinterpret_cast<BYTE*>(buffer), &size);
-            if (m_lError != ERROR_SUCCESS) {
-                TraceError(L"ovLib::CRegistry::GetString(298) : RegQueryValueEx() != ERROR_SUCCESS, 0x%08X\n",
-                           m_lError);
-                out.Empty();
-                return;
-            }
-            out.ReleaseBuffer(static_cast<int>(wcsnlen(buffer, size / sizeof(wchar_t))));
-        });
+    const bool nothingCaught = CCatchInfo::Run(kTextSite, [&] {
+        wchar_t* buffer = out.GetBuffer(static_cast<int>(size / sizeof(wchar_t)));
+        m_lError = RegQueryValueExW(m_hKey.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
+        if (m_lError != ERROR_SUCCESS) {
+            TraceError(kTextNotRead, m_lError);
+            out.Empty();
+            return;
+        }
+        out.ReleaseBuffer(static_cast<int>(wcsnlen(buffer, size / sizeof(wchar_t))));
+    });
     if (!nothingCaught)
         m_lError = ERROR_OUTOFMEMORY;
     return m_lError == ERROR_SUCCESS;
@@ -81,7 +92,7 @@ bool CRegistry::GetNumber(const wchar_t* name, DWORD* destination) noexcept
     if (m_lError != ERROR_SUCCESS)
         return false;
     if (type != REG_DWORD) {
-        TraceError(L"ovLib::CRegistry::GetNumber(367) : dwType != REG_DWORD\n");
+        TraceError(kNotNumber);
         m_lError = ERROR_INVALID_DATA;
         return false;
     }

@@ -6,7 +6,7 @@
 #include "bench/CNamedEvent.h"
 #include "bench/PayloadProtocol.h"
 #include "tests/e2e/CSetupRun.h"
-#include "tests/e2e/CTestFolder.h"
+#include "tests/support/CTestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +42,7 @@ protected:
         return winRun::CChildProcess::CommandLine(Launcher(), L"\"" + program + L"\"");
     }
 
-    CTestFolder m_folder;
+    testing_support::CTestFolder m_folder;
     std::wstring m_strPayload;
     winRun::CEnvironmentBlock m_environment;
 };

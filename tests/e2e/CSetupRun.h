@@ -1,6 +1,6 @@
 #pragma once
 #include "tests/e2e/CPayloadReport.h"
-#include "tests/e2e/CTestFolder.h"
+#include "tests/support/CTestFolder.h"
 #include "tools/winrun/CChildProcess.h"
 
 #include <gtest/gtest.h>
@@ -64,7 +64,7 @@ public:
     CSetupResult Run(const std::wstring& tail);
 
 private:
-    CTestFolder m_folder;
+    testing_support::CTestFolder m_folder;
     std::wstring m_strTempFolder;
     std::wstring m_strSetupFolder = L"setup";
     std::wstring m_strCurrentFolder;

@@ -6,9 +6,10 @@
 #include "tests/e2e/CRegistrySandbox.h"
 #include "tests/e2e/CRemovedFile.h"
 #include "tests/e2e/CSetupRun.h"
-#include "tests/e2e/CTestFolder.h"
 #include "tests/e2e/CTestPlatform.h"
 #include "tests/e2e/CWrittenFile.h"
+#include "tests/support/CTestFolder.h"
+#include "tests/support/Narrow.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,8 @@
 
 namespace {
 
+using testing_support::CTestFolder;
+using testing_support::Narrow;
 using winRun::CRegistryValue;
 
 constexpr DWORD kSetupFailed = 9000;
@@ -29,11 +32,6 @@ constexpr wchar_t kOutputKey[] = L"Orvane\\Debug\\DebugOutput";
 constexpr wchar_t kModulesKey[] = L"Orvane\\Debug\\DebugOutput\\Modules";
 constexpr wchar_t kCrashKey[] = L"Orvane\\Debug\\CrashHandler";
 constexpr wchar_t kMessage[] = L"CInstaller::Install(74) : Failed to GetTempPath";
-
-std::string Narrow(const std::wstring& text)
-{
-    return std::string(text.begin(), text.end());
-}
 
 struct Setting {
     const wchar_t* key;  // below the sandbox key

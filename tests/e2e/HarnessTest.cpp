@@ -1,7 +1,7 @@
 // The driver's own tools: what the end-to-end cases rely on.
 #include "tests/e2e/CSetupRun.h"
-#include "tests/e2e/CTestFolder.h"
 #include "tests/e2e/CTestPlatform.h"
+#include "tests/support/CTestFolder.h"
 #include "tools/winrun/CScopedRegistryValue.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 
 namespace {
 
+using testing_support::CTestFolder;
 using winRun::CEnvironmentBlock;
 using winRun::CRegistryValue;
 using winRun::CScopedRegistryValue;

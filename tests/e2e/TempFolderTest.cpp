@@ -1,6 +1,7 @@
 #include "tests/e2e/CSetupRun.h"
 
 #include "tests/e2e/CHeldFile.h"
+#include "tests/e2e/CUnusableTempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -10,21 +11,9 @@ namespace {
 
 constexpr DWORD kSetupFailed = 9000;
 
-struct UnusableCase {
-    const char* name;
-    std::wstring (*folder)(const CSetupRun& run);
-};
+class UnusableTempFolder : public testing::TestWithParam<CUnusableTempFolder> {};
 
-void PrintTo(const UnusableCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class UnusableTempFolder : public testing::TestWithParam<UnusableCase> {};
-
-// Wine's GetTempPathW does not look at the folder: a missing one is returned
-// as it is, and the run fails when the payload's folder cannot be created.
-// It fails only when TMP is longer than MAX_PATH.
+// The missing folder fails when the payload's folder cannot be created in it.
 TEST_P(UnusableTempFolder, EndsWith9000AndRunsNothing)
 {
     CSetupRun run;
@@ -36,15 +25,8 @@ TEST_P(UnusableTempFolder, EndsWith9000AndRunsNothing)
     EXPECT_FALSE(result.report) << "the payload ran";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, UnusableTempFolder,
-    testing::Values(UnusableCase{"Missing",
-                                 [](const CSetupRun& run) { return run.WorkFolder() + L"\\missing"; }},
-                    UnusableCase{"LongerThanMaxPath",
-                                 [](const CSetupRun& run) {
-                                     return run.WorkFolder() + L"\\" + std::wstring(MAX_PATH, L'x');
-                                 }}),
-    [](const testing::TestParamInfo<UnusableCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, UnusableTempFolder, testing::ValuesIn(CUnusableTempFolder::All()),
+                         CUnusableTempFolder::Name);
 
 // A payload of the same name in the temporary folder itself, held by another
 // program or not, is left as it is: the run has a folder of its own.

@@ -1,5 +1,6 @@
 #include "ovlib/COSInfo.h"
 #include "ovlib/CSplitPath.h"
+#include "tests/support/CFakeVersion.h"
 #include "tests/support/CTraceCapture.h"
 
 #include <gmock/gmock.h>
@@ -107,24 +108,7 @@ TEST(OSSnapshot, IsTakenBeforeTheEntryPoint)
     EXPECT_NE(0u, COSInfo::SystemInfo.dwPageSize);
 }
 
-// GetVersionExW failing the first `failures` calls; records the record sizes offered.
-struct FakeVersion {
-    int failures = 0;
-    std::vector<DWORD> sizes;
-};
-FakeVersion g_fakeVersion;
-
-BOOL WINAPI FakeGetVersionExW(LPOSVERSIONINFOW info)
-{
-    g_fakeVersion.sizes.push_back(info->dwOSVersionInfoSize);
-    if (static_cast<int>(g_fakeVersion.sizes.size()) <= g_fakeVersion.failures) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    info->dwMajorVersion = 6;
-    return TRUE;
-}
-
+// GetVersionExW failing the first `failures` calls (the extended record, then the plain one).
 struct VersionCase {
     const char* name;
     int failures;
@@ -142,12 +126,14 @@ class OSSnapshotTest : public testing::TestWithParam<VersionCase> {
 protected:
     void SetUp() override
     {
-        g_fakeVersion = FakeVersion{GetParam().failures, {}};
+        version.extendedQueryFails = GetParam().failures >= 1;
+        version.queryFails = GetParam().failures >= 2;
+        version.refusal = ERROR_INVALID_PARAMETER;
         COSInfo::initialized = false;
     }
 
     CTraceCapture trace;
-    CImportHook hook{"kernel32.dll", "GetVersionExW", reinterpret_cast<const void*>(&FakeGetVersionExW)};
+    testing_support::CFakeVersion version{testing_support::kNt60, testing_support::CFakeVersion::Packed::FromSystem};
 };
 
 TEST_P(OSSnapshotTest, FallsBackToThePlainRecordOnce)
@@ -155,11 +141,11 @@ TEST_P(OSSnapshotTest, FallsBackToThePlainRecordOnce)
     const VersionCase& c = GetParam();
     EXPECT_TRUE(COSInfo::InitializeOSInfo());
     EXPECT_TRUE(COSInfo::initialized);
-    EXPECT_EQ(c.sizes, g_fakeVersion.sizes);
+    EXPECT_EQ(c.sizes, version.sizes);
     EXPECT_EQ(c.lines, trace.Lines());
 
     EXPECT_TRUE(COSInfo::InitializeOSInfo());
-    EXPECT_EQ(c.sizes, g_fakeVersion.sizes);
+    EXPECT_EQ(c.sizes, version.sizes);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,4 +1,5 @@
 #pragma once
+#include "tests/support/CFakeVersion.h"
 #include "tests/support/CTraceCapture.h"
 #include "tests/probe/CFakeClock.h"
 #include "tests/probe/CFakeFolders.h"
@@ -6,7 +7,6 @@
 #include "tests/probe/CFakeProductSuite.h"
 #include "tests/probe/CFakeTerminalServices.h"
 #include "tests/probe/CFakeToken.h"
-#include "tests/probe/CFakeVersion.h"
 
 #include <string>
 #include <vector>
@@ -22,7 +22,7 @@ public:
     std::vector<std::wstring> ReportLines() const;
 
     testing_support::CProcAddressHook procs;
-    CFakeVersion version;
+    testing_support::CFakeVersion version;
     CFakeTerminalServices terminal{procs};
     CFakeProductSuite suite;
     CFakeToken token;

@@ -9,6 +9,8 @@
 
 namespace {
 
+using namespace testing_support;
+
 template <class Row>
 std::string RowName(const testing::TestParamInfo<Row>& info)
 {

@@ -9,6 +9,8 @@
 
 namespace {
 
+using namespace testing_support;
+
 struct ReportRow {
     const char* name;
     std::function<void(CFakeMachine&)> arrange;

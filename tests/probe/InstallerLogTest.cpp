@@ -1,9 +1,9 @@
 #include "probe/CInstallerLog.h"
+#include "tests/support/CFakeVersion.h"
 #include "tests/support/CTraceCapture.h"
 #include "tests/probe/CFakeClock.h"
 #include "tests/probe/CFakeFolders.h"
 #include "tests/probe/CFakeLogSwitches.h"
-#include "tests/probe/CFakeVersion.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,8 @@
 #include <vector>
 
 namespace {
+
+using namespace testing_support;
 
 const std::wstring kHeader = L"Log started at 14:03:27 on 12/04/07.\r\n";
 

@@ -9,6 +9,8 @@
 
 namespace {
 
+using namespace testing_support;
+
 template <class Row>
 std::string RowName(const testing::TestParamInfo<Row>& info)
 {
@@ -272,7 +274,7 @@ TEST(PlatformFactsOnceTest, SecondConstructionChangesNothingAndReportsNothing)
     machine.version.record = WithSp(kNt60, 1, 0);
     CPlatformFacts first;
     const std::vector<std::wstring> texts = machine.debug.Lines();
-    const int queries = machine.version.queries;
+    const int queries = machine.version.Queries();
     const int clockReadings = machine.clock.calls;
     const int switchOpens = machine.switches.opens;
 
@@ -280,7 +282,7 @@ TEST(PlatformFactsOnceTest, SecondConstructionChangesNothingAndReportsNothing)
     CPlatformFacts second;
 
     EXPECT_EQ(texts, machine.debug.Lines());
-    EXPECT_EQ(queries, machine.version.queries);
+    EXPECT_EQ(queries, machine.version.Queries());
     EXPECT_EQ(clockReadings, machine.clock.calls);
     EXPECT_EQ(switchOpens, machine.switches.opens);
     EXPECT_TRUE(second.IsAtLeast(0xFFFF, 0x20, 1, 0));

@@ -3,8 +3,8 @@
 #include "ovlib/CUniqueHandle.h"
 #include "tests/setup/CHookSet.h"
 #include "tests/setup/CaseName.h"
-#include "tests/setup/CTestFolder.h"
 #include "tests/setup/TestFiles.h"
+#include "tests/support/CTestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,8 @@
 #include <vector>
 
 namespace {
+
+using testing_support::CTestFolder;
 
 enum class Fault { None, LoadResource, LockResource, WriteFails, WriteShort };
 

@@ -5,8 +5,9 @@
 #include "ovlib/CUniqueHandle.h"
 #include "tests/setup/CHookSet.h"
 #include "tests/setup/CaseName.h"
-#include "tests/setup/CTestFolder.h"
 #include "tests/setup/TestFiles.h"
+#include "tests/support/CFakeVersion.h"
+#include "tests/support/CTestFolder.h"
 #include "tests/support/CTraceCapture.h"
 #include "tests/support/PrivatePayloadPath.h"
 
@@ -19,23 +20,17 @@
 
 namespace {
 
+using testing_support::CFakeVersion;
+using testing_support::CTestFolder;
+using testing_support::FakeVersionRecord;
+using testing_support::kNt60;
+
 constexpr DWORD kUntouched = 0xDEADBEEF;
-
-struct Version {
-    DWORD platform;
-    DWORD major;
-    DWORD minor;
-    WORD servicePack;
-    BYTE productType;
-};
-
-constexpr Version kVista = {VER_PLATFORM_WIN32_NT, 6, 0, 0, VER_NT_WORKSTATION};
 
 enum class Temp { Folder, Fails, NeedsMaxPath, NeedsMore };
 enum class Wow64 { Absent, No, Yes };
 
 struct Record {
-    Version version = kVista;
     Temp temp = Temp::Folder;
     std::wstring folder;
     bool refuseStart = false;
@@ -52,32 +47,11 @@ struct Record {
 
 Record g_record;
 
-decltype(&GetVersionExW) RealGetVersionExW;
 decltype(&GetTempPathW) RealGetTempPathW;
 decltype(&FindResourceW) RealFindResourceW;
 decltype(&CreateProcessW) RealCreateProcessW;
 decltype(&GetExitCodeProcess) RealGetExitCodeProcess;
 decltype(&MessageBoxW) RealMessageBoxW;
-
-WINBOOL WINAPI FakeGetVersionExW(LPOSVERSIONINFOW info)
-{
-    const DWORD size = info->dwOSVersionInfoSize;
-    if (size != sizeof(OSVERSIONINFOW) && size != sizeof(OSVERSIONINFOEXW)) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return FALSE;
-    }
-    ZeroMemory(info, size);
-    info->dwOSVersionInfoSize = size;
-    info->dwPlatformId = g_record.version.platform;
-    info->dwMajorVersion = g_record.version.major;
-    info->dwMinorVersion = g_record.version.minor;
-    if (size == sizeof(OSVERSIONINFOEXW)) {
-        auto* ex = reinterpret_cast<OSVERSIONINFOEXW*>(info);
-        ex->wServicePackMajor = g_record.version.servicePack;
-        ex->wProductType = g_record.version.productType;
-    }
-    return TRUE;
-}
 
 DWORD WINAPI FakeGetTempPathW(DWORD length, LPWSTR buffer)
 {
@@ -162,9 +136,8 @@ protected:
     void SetUp() override
     {
         g_record = Record{};
-        m_folder = std::make_unique<CTestFolder>(WantsBlankFolder());
-        g_record.folder = m_folder->Path();
-        m_hooks.Add("kernel32.dll", "GetVersionExW", &FakeGetVersionExW, RealGetVersionExW);
+        m_folder = std::make_unique<CTestFolder>(WantsBlankFolder() ? L"with blank" : L"");
+        g_record.folder = m_folder->AsTempPath();
         m_hooks.Add("kernel32.dll", "GetTempPathW", &FakeGetTempPathW, RealGetTempPathW);
         m_hooks.Add("kernel32.dll", "FindResourceW", &FakeFindResourceW, RealFindResourceW);
         m_hooks.Add("kernel32.dll", "CreateProcessW", &FakeCreateProcessW, RealCreateProcessW);
@@ -209,6 +182,7 @@ protected:
     }
 
     std::unique_ptr<CTestFolder> m_folder;
+    CFakeVersion m_version{kNt60, CFakeVersion::Packed::FromSystem};
     std::unique_ptr<testing_support::CProcAddressHook> m_procAddresses;
     CHookSet m_hooks;
 };
@@ -263,7 +237,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct PlatformCase {
     const char* name;
-    Version version;
+    FakeVersionRecord version;
     bool supported;
 };
 
@@ -276,7 +250,7 @@ class InstallPlatformTest : public InstallTest, public testing::WithParamInterfa
 
 TEST_P(InstallPlatformTest, GoesOnOnlyOnNt60)
 {
-    g_record.version = GetParam().version;
+    m_version.record = GetParam().version;
     g_record.childExit = 42;
     DWORD exitCode = kUntouched;
 
@@ -295,15 +269,15 @@ TEST_P(InstallPlatformTest, GoesOnOnlyOnNt60)
 
 INSTANTIATE_TEST_SUITE_P(
     Versions, InstallPlatformTest,
-    testing::Values(PlatformCase{"Vista", kVista, true},
-                    PlatformCase{"Server2008Sp2", {VER_PLATFORM_WIN32_NT, 6, 0, 2, VER_NT_SERVER}, true},
-                    PlatformCase{"Xp", {VER_PLATFORM_WIN32_NT, 5, 1, 3, VER_NT_WORKSTATION}, false},
-                    PlatformCase{"Server2003", {VER_PLATFORM_WIN32_NT, 5, 2, 2, VER_NT_SERVER}, false},
-                    PlatformCase{"Seven", {VER_PLATFORM_WIN32_NT, 6, 1, 1, VER_NT_WORKSTATION}, false},
-                    PlatformCase{"Ten", {VER_PLATFORM_WIN32_NT, 10, 0, 0, VER_NT_WORKSTATION}, false},
-                    PlatformCase{"Nt4", {VER_PLATFORM_WIN32_NT, 4, 0, 6, VER_NT_WORKSTATION}, false},
-                    PlatformCase{"Win98", {VER_PLATFORM_WIN32_WINDOWS, 4, 10, 0, 0}, false},
-                    PlatformCase{"WinMe", {VER_PLATFORM_WIN32_WINDOWS, 4, 90, 0, 0}, false}),
+    testing::Values(PlatformCase{"Vista", kNt60, true},
+                    PlatformCase{"Server2008Sp2", {VER_PLATFORM_WIN32_NT, 6, 0, 2, 0, VER_NT_SERVER}, true},
+                    PlatformCase{"Xp", {VER_PLATFORM_WIN32_NT, 5, 1, 3, 0, VER_NT_WORKSTATION}, false},
+                    PlatformCase{"Server2003", {VER_PLATFORM_WIN32_NT, 5, 2, 2, 0, VER_NT_SERVER}, false},
+                    PlatformCase{"Seven", {VER_PLATFORM_WIN32_NT, 6, 1, 1, 0, VER_NT_WORKSTATION}, false},
+                    PlatformCase{"Ten", {VER_PLATFORM_WIN32_NT, 10, 0, 0, 0, VER_NT_WORKSTATION}, false},
+                    PlatformCase{"Nt4", {VER_PLATFORM_WIN32_NT, 4, 0, 6, 0, VER_NT_WORKSTATION}, false},
+                    PlatformCase{"Win98", {VER_PLATFORM_WIN32_WINDOWS, 4, 10, 0, 0, 0}, false},
+                    PlatformCase{"WinMe", {VER_PLATFORM_WIN32_WINDOWS, 4, 90, 0, 0, 0}, false}),
     CaseName());
 
 struct TempCase {

@@ -4,8 +4,8 @@
 
 #include "ovlib/CUniqueHandle.h"
 #include "tests/setup/CHookSet.h"
-#include "tests/setup/CTestFolder.h"
 #include "tests/setup/TestFiles.h"
+#include "tests/support/CTestFolder.h"
 #include "tests/support/PrivatePayloadPath.h"
 
 #include <ntsecapi.h>
@@ -22,6 +22,7 @@
 
 namespace {
 
+using testing_support::CTestFolder;
 using testing_support::FolderEntries;
 
 std::wstring PayloadIn(const CPrivateFolder& folder)
@@ -95,7 +96,7 @@ TEST(PrivateFolderTest, IsCreatedWithFullControlForSystemAdministratorsAndTheUse
     CHookSet hooks;
     hooks.Add("kernel32.dll", "CreateDirectoryW", &FakeCreateDirectoryW, RealCreateDirectoryW);
     CPrivateFolder folder;
-    ASSERT_TRUE(folder.Create(temp.Path().c_str()));
+    ASSERT_TRUE(folder.Create(temp.AsTempPath().c_str()));
     hooks.Clear();
 
     ASSERT_EQ(std::vector<std::wstring>{folder.Path()}, g_createdFolders);
@@ -110,11 +111,11 @@ TEST(PrivateFolderTest, HasAFreshUnforeseeableNameEachRun)
     CTestFolder temp;
     CPrivateFolder first;
     CPrivateFolder second;
-    ASSERT_TRUE(first.Create(temp.Path().c_str()));
-    ASSERT_TRUE(second.Create(temp.Path().c_str()));
+    ASSERT_TRUE(first.Create(temp.AsTempPath().c_str()));
+    ASSERT_TRUE(second.Create(temp.AsTempPath().c_str()));
 
-    EXPECT_TRUE(testing_support::IsPrivatePayloadPath(temp.Path(), PayloadIn(first)));
-    EXPECT_TRUE(testing_support::IsPrivatePayloadPath(temp.Path(), PayloadIn(second)));
+    EXPECT_TRUE(testing_support::IsPrivatePayloadPath(temp.AsTempPath(), PayloadIn(first)));
+    EXPECT_TRUE(testing_support::IsPrivatePayloadPath(temp.AsTempPath(), PayloadIn(second)));
     EXPECT_STRNE(first.Path(), second.Path());
 }
 
@@ -150,16 +151,16 @@ protected:
 // Someone who made the folder first, with entries of his own, keeps it.
 TEST_F(PrivateFolderNameTest, NeverTakesANameThatExists)
 {
-    const std::wstring taken = m_temp.Path() + L"qvltgl-0123456789abcdef";
+    const std::wstring taken = m_temp.AsTempPath() + L"qvltgl-0123456789abcdef";
     ASSERT_TRUE(CreateDirectoryW(taken.c_str(), nullptr));
     WriteBytes(taken + L"\\qvltgl.exe", "someone else's");
     g_randomAnswers = {{0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF},
                        {0xFE, 0xDC, 0xBA, 0x98, 0x76, 0x54, 0x32, 0x10}};
 
     CPrivateFolder folder;
-    ASSERT_TRUE(folder.Create(m_temp.Path().c_str()));
+    ASSERT_TRUE(folder.Create(m_temp.AsTempPath().c_str()));
 
-    EXPECT_EQ(m_temp.Path() + L"qvltgl-fedcba9876543210", std::wstring(folder.Path()));
+    EXPECT_EQ(m_temp.AsTempPath() + L"qvltgl-fedcba9876543210", std::wstring(folder.Path()));
     EXPECT_EQ("someone else's", ReadBytes(taken + L"\\qvltgl.exe"));
 }
 
@@ -168,9 +169,9 @@ TEST_F(PrivateFolderNameTest, FailsWithoutARandomNameAndLeavesNothing)
     g_randomAnswers = {{}};
 
     CPrivateFolder folder;
-    EXPECT_FALSE(folder.Create(m_temp.Path().c_str()));
+    EXPECT_FALSE(folder.Create(m_temp.AsTempPath().c_str()));
 
-    EXPECT_EQ(std::vector<std::wstring>{}, FolderEntries(m_temp.Path()));
+    EXPECT_EQ(std::vector<std::wstring>{}, FolderEntries(m_temp.AsTempPath()));
 }
 
 struct TempFormCase {
@@ -204,17 +205,12 @@ TEST_P(PrivateFolderTempFormTest, JoinsTheTemporaryFolderWithOneBackslash)
     }
 }
 
-std::wstring Trimmed(const CTestFolder& base)
-{
-    return base.Path().substr(0, base.Path().size() - 1);
-}
-
 // "\qvltgl-" and 16 digits make 24 units; the folder's path must stay under
 // 248 units (MAX_PATH less an 8.3 name), so a temporary folder of 223 still
 // takes them.
 std::wstring OfLength(const CTestFolder& base, std::size_t units)
 {
-    std::wstring folder = Trimmed(base) + L"\\";
+    std::wstring folder = base.AsTempPath();
     folder += std::wstring(units - folder.size(), L'n');
     CreateDirectoryW(folder.c_str(), nullptr);
     return folder;
@@ -222,10 +218,10 @@ std::wstring OfLength(const CTestFolder& base, std::size_t units)
 
 INSTANTIATE_TEST_SUITE_P(
     Forms, PrivateFolderTempFormTest,
-    testing::Values(TempFormCase{"TrailingBackslash", [](const CTestFolder& b) { return b.Path(); }, true},
-                    TempFormCase{"NoTrailingBackslash", &Trimmed, true},
+    testing::Values(TempFormCase{"TrailingBackslash", [](const CTestFolder& b) { return b.AsTempPath(); }, true},
+                    TempFormCase{"NoTrailingBackslash", [](const CTestFolder& b) { return b.Path(); }, true},
                     TempFormCase{"ThreeTrailingBackslashes",
-                                 [](const CTestFolder& b) { return b.Path() + L"\\\\"; }, true},
+                                 [](const CTestFolder& b) { return b.AsTempPath() + L"\\\\"; }, true},
                     TempFormCase{"Longest", [](const CTestFolder& b) { return OfLength(b, 223); }, true},
                     TempFormCase{"OneUnitTooLong", [](const CTestFolder& b) { return OfLength(b, 224); }, false}),
     [](const testing::TestParamInfo<TempFormCase>& info) { return std::string(info.param.name); });
@@ -241,7 +237,7 @@ TEST(PrivateFolderRemoveTest, WaitsForAShortHoldToEnd)
 {
     CTestFolder temp;
     CPrivateFolder folder;
-    ASSERT_TRUE(folder.Create(temp.Path().c_str()));
+    ASSERT_TRUE(folder.Create(temp.AsTempPath().c_str()));
     const std::wstring payload = PayloadIn(folder);
     WriteBytes(payload, "payload");
     ovLib::CFileHandle scanner = OpenLikeAScanner(payload);
@@ -255,7 +251,7 @@ TEST(PrivateFolderRemoveTest, WaitsForAShortHoldToEnd)
     releaser.join();
 
     EXPECT_TRUE(removed);
-    EXPECT_EQ(std::vector<std::wstring>{}, FolderEntries(temp.Path()));
+    EXPECT_EQ(std::vector<std::wstring>{}, FolderEntries(temp.AsTempPath()));
 }
 
 // A hold that does not end is given up on; the next run's sweep removes what
@@ -266,7 +262,7 @@ TEST(PrivateFolderRemoveTest, GivesUpOnAHoldThatLastsAndLeavesItToTheNextRun)
     std::wstring left;
     {
         CPrivateFolder folder;
-        ASSERT_TRUE(folder.Create(temp.Path().c_str()));
+        ASSERT_TRUE(folder.Create(temp.AsTempPath().c_str()));
         left = PayloadIn(folder);
         WriteBytes(left, "payload");
         ovLib::CFileHandle scanner = OpenLikeAScanner(left);
@@ -277,14 +273,14 @@ TEST(PrivateFolderRemoveTest, GivesUpOnAHoldThatLastsAndLeavesItToTheNextRun)
     }
     EXPECT_TRUE(FileExists(left)) << "gone although it was held";
 
-    CPrivateFolder::RemoveLeftovers(temp.Path().c_str(), L"qvltgl.exe");
-    EXPECT_EQ(std::vector<std::wstring>{}, FolderEntries(temp.Path()));
+    CPrivateFolder::RemoveLeftovers(temp.AsTempPath().c_str(), L"qvltgl.exe");
+    EXPECT_EQ(std::vector<std::wstring>{}, FolderEntries(temp.AsTempPath()));
 }
 
 TEST(PrivateFolderLeftoversTest, RemovesOnlyFoldersOfEarlierRunsThatNothingHolds)
 {
     CTestFolder temp;
-    const std::wstring base = temp.Path();
+    const std::wstring base = temp.AsTempPath();
     // Killed runs: with the payload, or before it was written.
     for (const wchar_t* name : {L"qvltgl-00112233445566ff", L"qvltgl-a0a0a0a0a0a0a0a0"}) {
         ASSERT_TRUE(CreateDirectoryW((base + name).c_str(), nullptr));
@@ -324,13 +320,13 @@ TEST(PrivateFolderLeftoversTest, LeavesAFolderInUseAloneEvenWhenEmpty)
 {
     CTestFolder temp;
     CPrivateFolder running;
-    ASSERT_TRUE(running.Create(temp.Path().c_str()));
+    ASSERT_TRUE(running.Create(temp.AsTempPath().c_str()));
 
-    CPrivateFolder::RemoveLeftovers(temp.Path().c_str(), L"qvltgl.exe");
+    CPrivateFolder::RemoveLeftovers(temp.AsTempPath().c_str(), L"qvltgl.exe");
 
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(running.Path()));
     EXPECT_TRUE(running.Remove(PayloadIn(running).c_str()));
-    EXPECT_EQ(std::vector<std::wstring>{}, FolderEntries(temp.Path()));
+    EXPECT_EQ(std::vector<std::wstring>{}, FolderEntries(temp.AsTempPath()));
 }
 
 } // namespace

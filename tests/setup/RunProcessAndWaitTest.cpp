@@ -2,8 +2,8 @@
 
 #include "tests/setup/CHookSet.h"
 #include "tests/setup/CaseName.h"
-#include "tests/setup/CTestFolder.h"
 #include "tests/setup/TestFiles.h"
+#include "tests/support/CTestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,8 @@
 #include <vector>
 
 namespace {
+
+using testing_support::CTestFolder;
 
 constexpr DWORD kUntouched = 0xDEADBEEF;
 
@@ -330,7 +332,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(RunProcessAndWaitTest, RunsAProgramFromAFolderWithABlank)
 {
-    CTestFolder folder(true);
+    CTestFolder folder(L"with blank");
     const std::wstring copy = folder.File(L"child program.exe");
     ASSERT_TRUE(CopyFileW(m_cmd.c_str(), copy.c_str(), FALSE));
     DWORD exitCode = kUntouched;
@@ -390,7 +392,7 @@ TEST_F(RunProcessAndWaitTest, ChildSharesTheCurrentFolderAndEnvironment)
     WriteBytes(folder.File(L"marker.txt"), "here");
     wchar_t previous[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, previous);
-    ASSERT_TRUE(SetCurrentDirectoryW(folder.Path().c_str()));
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.AsTempPath().c_str()));
     SetEnvironmentVariableW(L"SETUP_RUNNER_PROBE", L"42");
     DWORD exitCode = kUntouched;
 

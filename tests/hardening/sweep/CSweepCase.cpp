@@ -7,6 +7,7 @@
 #include "tests/hardening/support/CMachineKeyRedirect.h"
 #include "tests/hardening/sweep/CSweptFunctions.h"
 #include "tests/support/CTraceCapture.h"
+#include "tests/support/Narrow.h"
 #include "tests/support/PrivatePayloadPath.h"
 #include "trace/CRegDebugOutput.h"
 
@@ -24,19 +25,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLineTail, int);
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::Narrow;
 
 const std::wstring kSwitchKey = L"Software\\Quorvel";
 const std::wstring kOutputKey = L"Software\\Quorvel\\Orvane\\Debug\\DebugOutput";
 const std::wstring kCrashKey = L"Software\\Quorvel\\Orvane\\Debug\\CrashHandler";
 constexpr DWORD kSetupFailed = 9000;
-
-std::string Narrow(const std::wstring& text)
-{
-    std::string narrow;
-    for (wchar_t unit : text)
-        narrow += unit < 0x80 && unit >= 0x20 ? static_cast<char>(unit) : '?';
-    return narrow;
-}
 
 class CVerdict {
 public:

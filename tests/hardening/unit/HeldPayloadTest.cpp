@@ -6,6 +6,7 @@
 
 #include "tests/setup/CHookSet.h"
 #include "tests/setup/CaseName.h"
+#include "tests/support/CFakeVersion.h"
 #include "tests/support/PrivatePayloadPath.h"
 
 #include <gtest/gtest.h>
@@ -209,20 +210,10 @@ struct InstallRecord {
 };
 InstallRecord* g_install = nullptr;
 
-decltype(&GetVersionExW) RealGetVersionExW;
 decltype(&CreateFileW) RealCreateFileW;
 decltype(&CreateProcessW) RealCreateProcessW;
 decltype(&WaitForSingleObject) RealWaitForSingleObject;
 decltype(&MessageBoxW) RealMessageBoxW;
-
-WINBOOL WINAPI FakeGetVersionExW(LPOSVERSIONINFOW info)
-{
-    if (!RealGetVersionExW(info))
-        return FALSE;
-    info->dwMajorVersion = 6;
-    info->dwMinorVersion = 0;
-    return TRUE;
-}
 
 void SwapPayload(Swap swap, InstallRecord& record)
 {
@@ -312,7 +303,6 @@ protected:
         // A payload that sleeps is still running when the wait is probed.
         SetEnvironmentVariableW(L"E2E_SLEEP_MS", L"300");
         SetEnvironmentVariableW(L"E2E_REPORT", m_report.c_str());
-        m_hooks.Add("kernel32.dll", "GetVersionExW", &FakeGetVersionExW, RealGetVersionExW);
         m_hooks.Add("kernel32.dll", "CreateFileW", &FakeCreateFileW, RealCreateFileW);
         m_hooks.Add("kernel32.dll", "CreateProcessW", &FakeCreateProcessW, RealCreateProcessW);
         m_hooks.Add("kernel32.dll", "WaitForSingleObject", &FakeWaitForSingleObject, RealWaitForSingleObject);
@@ -336,6 +326,8 @@ protected:
     TempFolder m_folder;
     fs::path m_report = m_folder.Path() / L"report.bin";
     InstallRecord m_record;
+    // Setup goes on only on NT 6.0.
+    testing_support::CFakeVersion m_version{testing_support::kNt60, testing_support::CFakeVersion::Packed::FromSystem};
     CHookSet m_hooks;
 };
 

@@ -6,6 +6,7 @@
 #include "setup/CInstaller.h"
 
 #include "tests/hardening/support/CImportTable.h"
+#include "tests/support/CFakeVersion.h"
 #include "tests/support/CImportHook.h"
 #include "tests/support/CTraceCapture.h"
 
@@ -25,13 +26,11 @@ struct Load {
     bool alreadyLoaded;
 };
 std::vector<Load> g_loads;
-bool g_versionFails = false;
 
 decltype(&LoadLibraryW) RealLoadLibraryW;
 decltype(&LoadLibraryExW) RealLoadLibraryExW;
 decltype(&LoadLibraryA) RealLoadLibraryA;
 decltype(&LoadLibraryExA) RealLoadLibraryExA;
-decltype(&GetVersionExW) RealGetVersionExW;
 
 void Record(const std::wstring& name)
 {
@@ -67,20 +66,6 @@ HMODULE WINAPI FakeLoadLibraryExA(LPCSTR name, HANDLE file, DWORD flags)
     return RealLoadLibraryExA(name, file, flags);
 }
 
-// NT 6.0, the one system Setup goes on on; or no answer at all.
-WINBOOL WINAPI FakeGetVersionExW(LPOSVERSIONINFOW info)
-{
-    if (g_versionFails) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return FALSE;
-    }
-    if (!RealGetVersionExW(info))
-        return FALSE;
-    info->dwMajorVersion = 6;
-    info->dwMinorVersion = 0;
-    return TRUE;
-}
-
 std::wstring SystemFolder()
 {
     wchar_t folder[MAX_PATH];
@@ -92,7 +77,6 @@ protected:
     void SetUp() override
     {
         g_loads.clear();
-        g_versionFails = false;
         m_folder = fs::temp_directory_path() / (L"hardening-loads-" + std::to_wstring(GetCurrentProcessId()));
         fs::create_directories(m_folder);
         SetEnvironmentVariableW(L"TMP", m_folder.c_str());
@@ -102,7 +86,6 @@ protected:
         Hook("LoadLibraryExW", &FakeLoadLibraryExW, RealLoadLibraryExW);
         Hook("LoadLibraryA", &FakeLoadLibraryA, RealLoadLibraryA);
         Hook("LoadLibraryExA", &FakeLoadLibraryExA, RealLoadLibraryExA);
-        Hook("GetVersionExW", &FakeGetVersionExW, RealGetVersionExW);
     }
 
     void TearDown() override
@@ -135,6 +118,8 @@ protected:
 
     fs::path m_folder;
     std::vector<std::unique_ptr<testing_support::CImportHook>> m_hooks;
+    // NT 6.0, the one system Setup goes on on; or no answer at all.
+    testing_support::CFakeVersion m_version{testing_support::kNt60, testing_support::CFakeVersion::Packed::FromSystem};
 };
 
 TEST_F(RunTimeLoadsTest, InstallWithTheTraceOnLoadsOnlyByFullPath)
@@ -156,7 +141,7 @@ TEST_F(RunTimeLoadsTest, StartUpObjectsLoadNothingNewEvenWhenTheyReport)
 {
     testing_support::CTraceCapture trace(testing_support::CTraceCapture::RecordOnly{});
     ovLib::COSInfo::initialized = false;
-    g_versionFails = true;
+    m_version.queryFails = true;
 
     EXPECT_TRUE(ovLib::COSInfo::InitializeOSInfo());
 

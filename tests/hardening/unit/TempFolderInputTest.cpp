@@ -8,6 +8,7 @@
 #include "tests/hardening/support/CMachineKeyRedirect.h"
 #include "tests/setup/CHookSet.h"
 #include "tests/setup/CaseName.h"
+#include "tests/support/CFakeVersion.h"
 #include "tests/support/CTraceCapture.h"
 #include "tests/support/PrivatePayloadPath.h"
 
@@ -33,7 +34,6 @@ std::wstring g_folder;
 unsigned g_boxes = 0;
 
 decltype(&GetTempPathW) RealGetTempPathW;
-decltype(&GetVersionExW) RealGetVersionExW;
 decltype(&MessageBoxW) RealMessageBoxW;
 
 DWORD WINAPI FakeGetTempPathW(DWORD size, LPWSTR buffer)
@@ -42,15 +42,6 @@ DWORD WINAPI FakeGetTempPathW(DWORD size, LPWSTR buffer)
         return static_cast<DWORD>(g_folder.size() + 1);
     lstrcpyW(buffer, g_folder.c_str());
     return static_cast<DWORD>(g_folder.size());
-}
-
-WINBOOL WINAPI FakeGetVersionExW(LPOSVERSIONINFOW info)
-{
-    if (!RealGetVersionExW(info))
-        return FALSE;
-    info->dwMajorVersion = 6;
-    info->dwMinorVersion = 0;
-    return TRUE;
 }
 
 int WINAPI FakeMessageBoxW(HWND, LPCWSTR, LPCWSTR, UINT)
@@ -77,7 +68,6 @@ protected:
         SetEnvironmentVariableW(L"E2E_EXIT_CODE", std::to_wstring(kPayloadExitCode).c_str());
         SetEnvironmentVariableW(L"E2E_REPORT", m_report.c_str());
         m_hooks.Add("kernel32.dll", "GetTempPathW", &FakeGetTempPathW, RealGetTempPathW);
-        m_hooks.Add("kernel32.dll", "GetVersionExW", &FakeGetVersionExW, RealGetVersionExW);
         m_hooks.Add("user32.dll", "MessageBoxW", &FakeMessageBoxW, RealMessageBoxW);
     }
 
@@ -120,6 +110,8 @@ protected:
 
     const fs::path m_work = fs::path(L"C:\\") / (L"hardening-temp-" + std::to_wstring(GetCurrentProcessId()));
     const fs::path m_report = m_work / L"report.bin";
+    // Setup goes on only on NT 6.0.
+    testing_support::CFakeVersion m_version{testing_support::kNt60, testing_support::CFakeVersion::Packed::FromSystem};
     CHookSet m_hooks;
 };
 

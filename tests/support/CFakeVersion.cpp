@@ -1,14 +1,16 @@
-#include "tests/probe/CFakeVersion.h"
+#include "tests/support/CFakeVersion.h"
+
+namespace testing_support {
 
 namespace {
 CFakeVersion* g_active = nullptr;
 }
 
-CFakeVersion::CFakeVersion(const FakeVersionRecord& record)
-    : record(record),
-      m_versionEx("kernel32.dll", "GetVersionExW", reinterpret_cast<const void*>(&FakeGetVersionExW)),
-      m_version("kernel32.dll", "GetVersion", reinterpret_cast<const void*>(&FakeGetVersion))
+CFakeVersion::CFakeVersion(const FakeVersionRecord& record, Packed packed)
+    : record(record), m_versionEx("kernel32.dll", "GetVersionExW", reinterpret_cast<const void*>(&FakeGetVersionExW))
 {
+    if (packed == Packed::FromRecord)
+        m_version.emplace("kernel32.dll", "GetVersion", reinterpret_cast<const void*>(&FakeGetVersion));
     g_active = this;
 }
 
@@ -20,12 +22,12 @@ CFakeVersion::~CFakeVersion()
 BOOL WINAPI CFakeVersion::FakeGetVersionExW(OSVERSIONINFOW* version)
 {
     CFakeVersion& self = *g_active;
-    ++self.queries;
     const DWORD size = version->dwOSVersionInfoSize;
+    self.sizes.push_back(size);
     const bool extended = size == sizeof(OSVERSIONINFOEXW);
     if ((size != sizeof(OSVERSIONINFOW) && !extended) || self.queryFails ||
         (extended && self.extendedQueryFails)) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        SetLastError(self.refusal);
         return FALSE;
     }
     const FakeVersionRecord& r = self.record;
@@ -48,3 +50,5 @@ DWORD WINAPI CFakeVersion::FakeGetVersion()
     const DWORD family = r.platformId == VER_PLATFORM_WIN32_NT ? 0 : 0x80000000;
     return family | (1234u << 16) | (r.minor << 8) | r.major;
 }
+
+} // namespace testing_support

@@ -1,6 +1,13 @@
 #pragma once
 #include "tests/support/CImportHook.h"
 
+#include <windows.h>
+
+#include <optional>
+#include <vector>
+
+namespace testing_support {
+
 // What the fake Windows reports about its version.
 struct FakeVersionRecord {
     DWORD platformId;
@@ -22,22 +29,32 @@ constexpr FakeVersionRecord kNt52{VER_PLATFORM_WIN32_NT, 5, 2};
 constexpr FakeVersionRecord kNt60{VER_PLATFORM_WIN32_NT, 6, 0};
 constexpr FakeVersionRecord kNt61{VER_PLATFORM_WIN32_NT, 6, 1};
 
-// Answers GetVersionExW (basic and extended layout, other sizes refused as
-// Windows does) and GetVersion from one record.
+// Answers GetVersionExW from one record (basic and extended layout, other
+// sizes refused as Windows does), and GetVersion too unless the system is
+// left to answer it. One instance at a time.
 class CFakeVersion {
 public:
-    explicit CFakeVersion(const FakeVersionRecord& record = kNt60);
+    enum class Packed { FromRecord, FromSystem };
+
+    explicit CFakeVersion(const FakeVersionRecord& record = kNt60, Packed packed = Packed::FromRecord);
+    CFakeVersion(const CFakeVersion&) = delete;
+    CFakeVersion& operator=(const CFakeVersion&) = delete;
     ~CFakeVersion();
+
+    int Queries() const { return static_cast<int>(sizes.size()); }
 
     FakeVersionRecord record;
     bool queryFails = false;          // every GetVersionExW
     bool extendedQueryFails = false;  // GetVersionExW with the extended layout
-    int queries = 0;
+    DWORD refusal = ERROR_INSUFFICIENT_BUFFER;  // the error a refused query leaves
+    std::vector<DWORD> sizes;         // the record size of each GetVersionExW, in order
 
 private:
     static BOOL WINAPI FakeGetVersionExW(OSVERSIONINFOW* version);
     static DWORD WINAPI FakeGetVersion();
 
-    testing_support::CImportHook m_versionEx;
-    testing_support::CImportHook m_version;
+    CImportHook m_versionEx;
+    std::optional<CImportHook> m_version;
 };
+
+} // namespace testing_support
