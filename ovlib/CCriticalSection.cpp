@@ -14,10 +14,12 @@ CCriticalSection::CCriticalSection(CInfallible) noexcept : m_bReady(true)
     InitializeCriticalSection(&m_cs);
 }
 
+// The storage is cleared, so that a use after the end finds no live section.
 CCriticalSection::~CCriticalSection()
 {
     if (m_bReady)
         DeleteCriticalSection(&m_cs);
+    SecureZeroMemory(&m_cs, sizeof(m_cs));
 }
 
 bool CCriticalSection::Enter() noexcept

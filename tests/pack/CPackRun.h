@@ -1,5 +1,5 @@
 #pragma once
-#include "tests/e2e/CTestFolder.h"
+#include "tests/support/CTestFolder.h"
 
 #include <windows.h>
 
@@ -14,7 +14,7 @@ public:
     CPackRun() : m_folder(L"pack") {}
 
     const std::wstring& Folder() const noexcept { return m_folder.Path(); }
-    std::wstring PathOf(const std::wstring& name) const { return Folder() + L"\\" + name; }
+    std::wstring PathOf(const std::wstring& name) const { return m_folder.File(name.c_str()); }
     void Write(const std::wstring& name, const std::vector<std::uint8_t>& bytes) const;
     std::vector<std::uint8_t> Read(const std::wstring& name) const { return ReadFile(PathOf(name)); }
 
@@ -28,6 +28,6 @@ public:
     static std::vector<std::uint8_t> ReadFile(const std::wstring& path);
 
 private:
-    CTestFolder m_folder;
+    testing_support::CTestFolder m_folder;
     std::string m_strSaid;
 };
