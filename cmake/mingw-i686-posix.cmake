@@ -1,14 +1,5 @@
-# Test drivers of the shipped 32-bit build: posix thread model, which
-# GoogleTest needs for std::mutex. They run under 32-bit Wine.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
+# Test drivers of the shipped 32-bit build: its toolchain with the posix
+# thread model, which GoogleTest needs for std::mutex. They run under 32-bit Wine.
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-i686.cmake)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-include(${CMAKE_CURRENT_LIST_DIR}/Wine.cmake)
-set(SETUP_WINE_LOADER ${WINE32_LOADER})
