@@ -2,13 +2,13 @@
 
 #include "ovlib/CUniqueHandle.h"
 #include "tests/e2e/CSetupRun.h"
+#include "tools/pe/CPeImage.h"
 #include "tools/winrun/CChildProcess.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -26,8 +26,7 @@ void CPackRun::Write(const std::wstring& name, const std::vector<std::uint8_t>& 
 
 std::vector<std::uint8_t> CPackRun::ReadFile(const std::wstring& path)
 {
-    std::ifstream file(std::filesystem::path(path), std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    return CPeImage::ReadFile(path).value_or(std::vector<std::uint8_t>{});
 }
 
 std::wstring CPackRun::ProgramPath(const std::wstring& name)

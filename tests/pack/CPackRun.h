@@ -25,6 +25,7 @@ public:
 
     // A program that the build put next to the driver, in its "pack" folder.
     static std::wstring ProgramPath(const std::wstring& name);
+    // A file's bytes; empty when it cannot be read.
     static std::vector<std::uint8_t> ReadFile(const std::wstring& path);
 
 private:

@@ -7,10 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <optional>
 #include <stdexcept>
 
@@ -24,8 +21,7 @@ std::wstring OwnPath()
 
 std::vector<std::uint8_t> SetupBytes()
 {
-    std::ifstream file(std::filesystem::path(CShippedFiles::Get().setup), std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    return CPeImage::ReadFile(CShippedFiles::Get().setup).value_or(std::vector<std::uint8_t>{});
 }
 
 template <class T>

@@ -6,9 +6,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 namespace {
@@ -20,9 +17,9 @@ constexpr DWORD kFixedFileInfoSignature = 0xFEEF04BD;
 
 std::vector<std::uint8_t> FileBytes(const std::wstring& path)
 {
-    std::ifstream file(std::filesystem::path(path), std::ios::binary);
-    EXPECT_TRUE(file) << "cannot open a file to compare with";
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    auto bytes = CPeImage::ReadFile(path);
+    EXPECT_TRUE(bytes) << "cannot read a file to compare with";
+    return bytes.value_or(std::vector<std::uint8_t>{});
 }
 
 class ShippedSetup : public testing::Test {

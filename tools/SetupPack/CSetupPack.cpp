@@ -47,7 +47,7 @@ int CSetupPack::CheckInput()
         return Refuse(kSigned, m_request.strInput +
                                    L" is signed, and new payloads break its signature. Give"
                                    L" --drop-signature to write it unsigned, then sign the result.");
-    return DropSignature();
+    return DropSignature(image);
 }
 
 int CSetupPack::CheckPayload(const wchar_t* option, const std::wstring& path, WORD machine, WORD id)
@@ -64,9 +64,8 @@ int CSetupPack::CheckPayload(const wchar_t* option, const std::wstring& path, WO
 
 // The certificate table follows every section; cutting it off and clearing
 // its directory entry leaves the image as it was before it was signed.
-int CSetupPack::DropSignature()
+int CSetupPack::DropSignature(const CPeImage& image)
 {
-    const CPeImage image(m_setup);
     const IMAGE_DATA_DIRECTORY table = image.Signature();
     if (table.VirtualAddress < image.EndOfSections() || table.VirtualAddress > m_setup.size() ||
         m_setup.size() - table.VirtualAddress < table.Size)

@@ -27,7 +27,7 @@ public:
 private:
     int CheckInput();
     int CheckPayload(const wchar_t* option, const std::wstring& path, WORD machine, WORD id);
-    int DropSignature();
+    int DropSignature(const CPeImage& image);
     int Write();
     bool WriteFile(const std::wstring& path) const;
     int Refuse(int exitCode, const std::wstring& message) const;

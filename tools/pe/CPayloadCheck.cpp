@@ -1,24 +1,12 @@
 #include "tools/pe/CPayloadCheck.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
 std::wstring Widen(const char* text)
 {
     return std::wstring(text, text + std::char_traits<char>::length(text));
-}
-
-bool ReadAll(const std::wstring& path, std::vector<std::uint8_t>& bytes)
-{
-    std::ifstream file(std::filesystem::path(path), std::ios::binary);
-    if (!file)
-        return false;
-    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return !file.bad();
 }
 
 } // namespace
@@ -30,13 +18,13 @@ CPayloadCheck::CPayloadCheck(const std::wstring& path, WORD machine)
 
 void CPayloadCheck::Examine(const std::wstring& path, WORD machine)
 {
-    std::vector<std::uint8_t> bytes;
-    if (!ReadAll(path, bytes))
+    auto bytes = CPeImage::ReadFile(path);
+    if (!bytes)
         return Set(EVerdict::kUnreadable, L"missing or not readable");
-    if (bytes.empty())
+    if (bytes->empty())
         return Set(EVerdict::kEmpty, L"empty");
     try {
-        m_image.emplace(std::move(bytes));
+        m_image.emplace(std::move(*bytes));
     } catch (const CPeImage::CBadImage& bad) {
         if (bad.Kind() == CPeImage::CBadImage::EKind::kNotPe)
             return Set(EVerdict::kNotPe, L"not a PE file (" + Widen(bad.what()) + L")");

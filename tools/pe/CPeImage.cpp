@@ -55,10 +55,21 @@ CPeImage::CPeImage(std::vector<std::uint8_t> bytes) : m_bytes(std::move(bytes))
 
 CPeImage CPeImage::FromFile(const std::wstring& path)
 {
+    auto bytes = ReadFile(path);
+    if (!bytes)
+        throw std::runtime_error("cannot read the image file");
+    return CPeImage(std::move(*bytes));
+}
+
+std::optional<std::vector<std::uint8_t>> CPeImage::ReadFile(const std::wstring& path)
+{
     std::ifstream file(std::filesystem::path(path), std::ios::binary);
     if (!file)
-        throw std::runtime_error("cannot open the image file");
-    return CPeImage({std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()});
+        return std::nullopt;
+    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    if (file.bad())
+        return std::nullopt;
+    return bytes;
 }
 
 template <class T>

@@ -42,6 +42,8 @@ public:
 
     explicit CPeImage(std::vector<std::uint8_t> bytes);
     static CPeImage FromFile(const std::wstring& path);
+    // A file's bytes, whatever they are; none when it cannot be opened or read.
+    static std::optional<std::vector<std::uint8_t>> ReadFile(const std::wstring& path);
 
     WORD Machine() const;
     WORD Magic() const;  // IMAGE_NT_OPTIONAL_HDR32_MAGIC or ..._HDR64_MAGIC
