@@ -2,7 +2,9 @@
 # 64-bit helpers, the 32-bit one the shipped build's programs. Read by the
 # toolchain files, so every build and its sub-builds find the same Wine.
 find_program(WINE64_LOADER wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH REQUIRED)
-find_program(WINE32_LOADER wine PATHS /usr/lib/wine NO_DEFAULT_PATH REQUIRED)
+# The 32-bit loader lives in the project's Debian root (tools/root), where the
+# shipped build's tests run: the host needs none to build.
+set(WINE32_LOADER /usr/lib/wine/wine CACHE FILEPATH "32-bit Wine loader, in the test root")
 find_program(WINESERVER wineserver64 PATHS /usr/lib/wine NO_DEFAULT_PATH REQUIRED)
 # Quiet, and without the downloads Wine offers for .NET and HTML.
 # wine_path(out path...): where Wine's programs see Linux paths, on drive Z:.
