@@ -18,12 +18,22 @@ function(wine_prefix name loader folder)
   set(WINE_${name}_EMULATOR env ${env} ${loader} PARENT_SCOPE)
 endfunction()
 
-# wine_gtest(target [REGISTRY] [FILTER f] [TIMEOUT s] [PREFIXES p...]): each
-# test of the target as a ctest test of its own, in each prefix named
+# Under software emulation a Wine process start costs about a second, so a
+# build made for the guest runs each test program once per prefix instead of
+# once per case, and lists nothing at run time.
+option(SETUP_TESTS_PER_PROGRAM "One ctest test per test program and prefix" OFF)
+
+# wine_gtest(target [REGISTRY] [OWN_PROCESSES] [FILTER f] [TIMEOUT s] [PREFIXES p...]):
+# each test of the target as a ctest test of its own, in each prefix named
 # (default: SETUP_WINE_PREFIXES), called "<prefix>.<test>" where the build has
 # several. REGISTRY: the tests change Wine's registry, so one at a time.
+# OWN_PROCESSES: each case needs a fresh process (run-once state), so with
+# SETUP_TESTS_PER_PROGRAM the target is left to the host's x64 build.
 function(wine_gtest target)
-  cmake_parse_arguments(arg "REGISTRY" "FILTER;TIMEOUT" "PREFIXES" ${ARGN})
+  cmake_parse_arguments(arg "REGISTRY;OWN_PROCESSES" "FILTER;TIMEOUT" "PREFIXES" ${ARGN})
+  if(SETUP_TESTS_PER_PROGRAM AND arg_OWN_PROCESSES)
+    return()
+  endif()
   if(NOT arg_PREFIXES)
     set(arg_PREFIXES ${SETUP_WINE_PREFIXES})
   endif()
@@ -36,13 +46,28 @@ function(wine_gtest target)
     if(arg_TIMEOUT)
       list(APPEND properties TIMEOUT ${arg_TIMEOUT})
     endif()
-    set(filter)
-    if(arg_FILTER)
-      set(filter TEST_FILTER ${arg_FILTER})
-    endif()
     set(name_prefix)
     if(count GREATER 1)
       set(name_prefix ${prefix}.)
+    endif()
+    if(SETUP_TESTS_PER_PROGRAM)
+      set(filter)
+      if(arg_FILTER)
+        set(filter --gtest_filter=${arg_FILTER})
+        # "-*Harness*:Desktop.*" names the test "<target>.except_Harness_Desktop".
+        string(REGEX REPLACE "^-" "except_" suffix "${arg_FILTER}")
+        string(REGEX REPLACE "[^A-Za-z0-9]+" "_" suffix "${suffix}")
+        string(REGEX REPLACE "^_|_$" "" suffix "${suffix}")
+        set(suffix .${suffix})
+      endif()
+      set(name ${name_prefix}${target}${suffix})
+      add_test(NAME ${name} COMMAND ${WINE_${prefix}_EMULATOR} $<TARGET_FILE:${target}> ${filter})
+      set_tests_properties(${name} PROPERTIES ${properties})
+      continue()
+    endif()
+    set(filter)
+    if(arg_FILTER)
+      set(filter TEST_FILTER ${arg_FILTER})
     endif()
     # Read by the call below, for discovery and for every test it adds.
     set_property(TARGET ${target} PROPERTY CROSSCOMPILING_EMULATOR ${WINE_${prefix}_EMULATOR})
