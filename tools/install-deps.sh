@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Installs the cross toolchain, Wine, the signing tools, the test tools and the benchmark's peer (NSIS); does nothing when they are present.
+# Installs the cross toolchain, 64-bit Wine, the signing tools, the test tools, what makes and enters
+# the Debian root of the 32-bit tests, and the benchmark's peer (NSIS); does nothing when they are present.
+# The host needs no foreign architecture: 32-bit Wine lives in that root (tools/root).
 set -euo pipefail
+. "$(dirname "$0")/root/apt.sh"
 
 packages=(
   cmake make git
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
-  wine64 wine32:i386 xvfb xauth
+  wine64 xvfb xauth
   googletest
   osslsigncode openssl
+  debootstrap bubblewrap
   nsis
 )
 
@@ -17,10 +21,5 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-SUDO=""
-[ "$(id -u)" -eq 0 ] || SUDO="sudo"
-export DEBIAN_FRONTEND=noninteractive
-# 32-bit Wine, which runs the shipped build, comes from the i386 architecture.
-dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+[ "$(id -u)" -eq 0 ] || APT_IN=sudo
+apt_install install-deps.sh "${missing[@]}"
