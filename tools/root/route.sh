@@ -39,12 +39,12 @@ choose_route() {
   esac
 }
 
-# in_root ROUTE ROOT BUILD COMMAND...: runs COMMAND in the repository inside
-# the root, which sees the repository at its own path. BUILD's guest image is
-# made from the root when needed.
+# in_root ROUTE ROOT COMMAND...: runs COMMAND in the repository inside the
+# root, which sees the repository at its own path. On the guest route the
+# guest's disk is made from the root when needed.
 in_root() {
-  local route=$1 root=$2 build=$3
-  shift 3
+  local route=$1 root=$2
+  shift 2
   if [ "$route" = direct ]; then
     local repo
     repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
