@@ -32,8 +32,8 @@ cat build/root-make.log
 # The x86-64 suite needs no i386 program: the host's own wine64 runs it.
 ctest --preset x64
 # The configure step's tests and the second build of Setup need the cross
-# compilers, which only the host has.
-on_host='^(configure|repro)[.]'
+# compilers, the signing tests openssl: only the host has them.
+on_host='^(configure|repro|signing)[.]'
 ctest --preset x86 -R "$on_host"
 GUEST_TMPFS="build/x86/wineprefix build/x86/drivers/wineprefix-wow64 build/x86/drivers/wineprefix-win32 build/x86/drivers/wineprefix-desktop" \
   in_root "$ROUTE" "$root" ctest --preset x86 -E "$on_host"
