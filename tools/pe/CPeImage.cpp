@@ -278,21 +278,24 @@ std::vector<DWORD> CPeImage::UnfilledCallSlots() const
     return unfilled;
 }
 
+// The text of an entry's name (an entry named by an id has none).
+std::wstring CPeImage::NameText(std::size_t resources, DWORD entryName) const
+{
+    const std::size_t text = resources + (entryName & ~kSubdirectoryBit);
+    std::wstring name(Read<WORD>(text), L'\0');
+    for (std::size_t i = 0; i < name.size(); ++i)
+        name[i] = Read<wchar_t>(text + 2 + i * sizeof(wchar_t));
+    return name;
+}
+
 // Resource names are upper-cased by the compiler and looked up without case.
 bool CPeImage::Matches(std::size_t resources, DWORD entryName, const CResourceId& id) const
 {
     if (!(entryName & kSubdirectoryBit))
         return id.strName.empty() && entryName == id.wId;
-    const std::size_t text = resources + (entryName & ~kSubdirectoryBit);
-    const WORD length = Read<WORD>(text);
-    if (length != id.strName.size())
-        return false;
-    for (WORD i = 0; i < length; ++i) {
-        const wchar_t c = Read<wchar_t>(text + 2 + i * sizeof(wchar_t));
-        if (std::towupper(c) != std::towupper(id.strName[i]))
-            return false;
-    }
-    return true;
+    const std::wstring name = NameText(resources, entryName);
+    return std::equal(name.begin(), name.end(), id.strName.begin(), id.strName.end(),
+                      [](wchar_t a, wchar_t b) { return std::towupper(a) == std::towupper(b); });
 }
 
 std::vector<std::pair<DWORD, DWORD>> CPeImage::Entries(std::size_t directory) const
@@ -365,12 +368,9 @@ std::string CPeImage::EntryName(std::size_t resources, DWORD entryName) const
 {
     if (!(entryName & kSubdirectoryBit))
         return std::to_string(entryName);
-    const std::size_t text = resources + (entryName & ~kSubdirectoryBit);
     std::string name;
-    for (WORD i = 0, length = Read<WORD>(text); i < length; ++i) {
-        const wchar_t c = Read<wchar_t>(text + 2 + i * sizeof(wchar_t));
+    for (const wchar_t c : NameText(resources, entryName))
         name.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-    }
     return name;
 }
 

@@ -98,6 +98,7 @@ private:
     std::vector<std::pair<DWORD, DWORD>> Entries(std::size_t directory) const;
     std::optional<DWORD> FindEntry(std::size_t resources, std::size_t directory,
                                    const std::optional<CResourceId>& id) const;
+    std::wstring NameText(std::size_t resources, DWORD entryName) const;
     bool Matches(std::size_t resources, DWORD entryName, const CResourceId& id) const;
     std::string EntryName(std::size_t resources, DWORD entryName) const;
     std::optional<std::string> ResourceAt(std::size_t offset) const;
