@@ -46,6 +46,16 @@ std::vector<std::wstring> CSetupResult::SetupDebugTexts() const
     return texts;
 }
 
+std::vector<std::wstring> CSetupResult::PayloadDebugTexts() const
+{
+    std::vector<std::wstring> texts;
+    for (const winRun::CDebugString& line : debugStrings) {
+        if (line.dwProcessId != dwProcessId && !line.text.empty())
+            texts.push_back(line.text);
+    }
+    return texts;
+}
+
 CSetupRun::CSetupRun(const std::wstring& tempFolderName)
     : m_folder(L"run"), m_environment(winRun::CEnvironmentBlock::OfThisProcess())
 {

@@ -23,6 +23,10 @@ struct CSetupResult {
     // The texts of Setup's own debugger output, in order, without those of
     // the processes it started.
     std::vector<std::wstring> SetupDebugTexts() const;
+    // The texts of the processes Setup started that the debugger could read.
+    // A 32-bit debugger reads no text of a 64-bit process: Wine 10 hands it
+    // such a process's output events with no text.
+    std::vector<std::wstring> PayloadDebugTexts() const;
 };
 
 // One start of the test Setup as a user would do it: from a folder of its own,

@@ -69,6 +69,11 @@ in_root() {
       mkdir -p "$d" "$root.prefixes$d"
       binds+=(--bind "$root.prefixes$d" "$d")
     done
+    # ctest runs the modules of the CMake that configured the build, which a
+    # root of another Debian release does not carry.
+    for d in /usr/share/cmake-*; do
+      [ -d "$root$d/Modules" ] || binds+=(--ro-bind "$d" "$d")
+    done
     bwrap --bind "$root" / --dev-bind /dev /dev --proc /proc --tmpfs /tmp --bind "$repo" "$repo" "${binds[@]}" \
           --chdir "$repo" --die-with-parent \
           /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LC_ALL=C.UTF-8 "$@"
