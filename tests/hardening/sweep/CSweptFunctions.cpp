@@ -128,7 +128,6 @@ using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
     X(kernel32, HeapReAlloc, 0, ERROR_NOT_ENOUGH_MEMORY, Keeps)                             \
     X(kernel32, InitializeCriticalSectionAndSpinCount, FALSE, ERROR_NOT_ENOUGH_MEMORY, Keeps) \
     X(kernel32, LoadLibraryExW, 0, ERROR_MOD_NOT_FOUND, Keeps)                              \
-    X(kernel32, LoadLibraryW, 0, ERROR_MOD_NOT_FOUND, Keeps)                                \
     X(kernel32, LoadResource, 0, ERROR_NOT_ENOUGH_MEMORY, Keeps)                            \
     X(kernel32, LocalAlloc, 0, ERROR_NOT_ENOUGH_MEMORY, Keeps)                              \
     X(kernel32, LockResource, 0, ERROR_INVALID_HANDLE, Keeps)                               \
