@@ -103,19 +103,16 @@ bool CFolderHandle::Open(const wchar_t* path) noexcept
     if (root)
         folder[length++] = L'\\';
     folder[length] = L'\0';
-    m_handle.reset(CreateFileW(folder, FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (m_handle && IsPlain(m_handle.get(), FILE_ATTRIBUTE_DIRECTORY))
-        return true;
-    m_handle.reset();
-    return false;
+    return Hold(CreateFileW(folder, FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
 bool CFolderHandle::Create(const CFolderHandle& parent, const wchar_t* name, PSECURITY_DESCRIPTOR security,
                            ACCESS_MASK access, DWORD share) noexcept
 {
     ULONG_PTR information = 0;
+    // Made by this very call, so plain: a failed check could only leave it behind.
     m_handle.reset(OpenRelative(parent.m_handle.get(), name,
                                 {access, share, FILE_CREATE, FILE_DIRECTORY_FILE, security}, information));
     return m_handle.valid();
@@ -124,8 +121,14 @@ bool CFolderHandle::Create(const CFolderHandle& parent, const wchar_t* name, PSE
 bool CFolderHandle::Open(const CFolderHandle& parent, const wchar_t* name, ACCESS_MASK access, DWORD share) noexcept
 {
     ULONG_PTR information = 0;
-    m_handle.reset(OpenRelative(parent.m_handle.get(), name,
-                                {access, share, FILE_OPEN, FILE_DIRECTORY_FILE, nullptr}, information));
+    return Hold(OpenRelative(parent.m_handle.get(), name, {access, share, FILE_OPEN, FILE_DIRECTORY_FILE, nullptr},
+                             information));
+}
+
+// Kept only when it is a directory, not a reparse point.
+bool CFolderHandle::Hold(HANDLE folder) noexcept
+{
+    m_handle.reset(folder);
     if (m_handle && IsPlain(m_handle.get(), FILE_ATTRIBUTE_DIRECTORY))
         return true;
     m_handle.reset();
@@ -167,18 +170,15 @@ bool CFolderHandle::FinalPath(wchar_t (&path)[MAX_PATH]) const noexcept
                                                                     "GetFinalPathNameByHandleW");
     if (!finalPath)
         return false;
-    // Room for the "\\?\UNC\" form, which is longer than the path it names.
-    wchar_t resolved[MAX_PATH + 8];
-    const DWORD length = finalPath(m_handle.get(), resolved, MAX_PATH + 8, 0);
+    const DWORD length = finalPath(m_handle.get(), path, MAX_PATH, 0);
     if (length == 0)
         return false;
-    const wchar_t* plain = length < MAX_PATH + 8 ? WithoutLongForm(resolved) : nullptr;
-    const std::size_t plainLength = plain ? std::wcslen(plain) : MAX_PATH;
-    if (plainLength >= MAX_PATH) {
+    if (length >= MAX_PATH) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
-    std::wmemcpy(path, plain, plainLength + 1);
+    const wchar_t* plain = WithoutLongForm(path);
+    std::wmemmove(path, plain, std::wcslen(plain) + 1);
     return true;
 }
 

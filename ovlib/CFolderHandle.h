@@ -34,12 +34,14 @@ public:
     // Deletes this folder, which must be empty by then, and lets it go.
     bool Delete() noexcept;
     // The folder's path as the system resolved it, without the "\\?\" form;
-    // false when that does not fit path.
+    // false when that form does not fit MAX_PATH.
     bool FinalPath(wchar_t (&path)[MAX_PATH]) const noexcept;
 
     void Close() noexcept { m_handle.reset(); }
 
 private:
+    bool Hold(HANDLE folder) noexcept;
+
     CFileHandle m_handle;
 };
 

@@ -92,13 +92,10 @@ HANDLE CInstallerLog::OpenLogFile(const wchar_t* pattern)
     if (folderLength == 0 || folderLength >= kPathUnits)
         return INVALID_HANDLE_VALUE;
     RemoveTrailingBackslash(path);
-    if (FAILED(StringCchCatW(path, kPathUnits, L"\\")))
-        return INVALID_HANDLE_VALUE;
-    const size_t nameStart = std::wcslen(path);
+    // The folder, a backslash and the name must fit, as one path.
     if (FAILED(StringCchPrintfW(name, kPathUnits, pattern, GetCurrentProcessId())) ||
-        FAILED(StringCchCatW(path, kPathUnits, name)))
+        std::wcslen(path) + 1 + std::wcslen(name) >= kPathUnits)
         return INVALID_HANDLE_VALUE;
-    path[nameStart] = L'\0';
 
     ovLib::CFolderHandle folder;
     if (!folder.Open(path))

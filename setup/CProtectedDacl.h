@@ -20,8 +20,6 @@ private:
     bool AllowUser(HANDLE token) noexcept;
     bool Allow(PSID sid) noexcept;
 
-    ovLib::CSid m_system;
-    ovLib::CSid m_administrators;
     union {
         TOKEN_USER user;
         BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];

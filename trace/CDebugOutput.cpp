@@ -104,14 +104,8 @@ bool CDebugOutput::OpenFile() noexcept
 {
     m_hLogFile.reset();
 
-    int directoryLength = m_strDirectory.GetLength();
-    while (directoryLength > 0 && m_strDirectory[directoryLength - 1] == L'\\')
-        --directoryLength;
-    ovLib::CWideString directory;
     ovLib::CWideString name;
     try {
-        directory.Append(m_strDirectory, directoryLength);
-        directory.Append(L"\\");
         name.Append(m_strModuleName);
         if (m_Switches.AppendProcessIdToFile)
             name.AppendFormat(L"-0x%04X", GetCurrentProcessId());
@@ -120,8 +114,9 @@ bool CDebugOutput::OpenFile() noexcept
         return false;
     }
 
+    // Its trailing backslashes do not count; an empty one is the root.
     ovLib::CFolderHandle folder;
-    if (!folder.Open(directory))
+    if (!folder.Open(m_strDirectory))
         return false;
     bool created = false;
     m_hLogFile.reset(folder.OpenFile(name, GENERIC_WRITE, FILE_SHARE_READ, created).release());
