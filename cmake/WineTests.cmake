@@ -2,12 +2,17 @@
 include_guard(GLOBAL)
 include(GoogleTest)
 
-# wine_prefix(name loader folder [setting...]): a prefix in the build folder
-# with one wineserver for the whole run (otherwise each program waits ~3 s for
-# it to quit), as the test fixture <name>. The settings (WINEARCH=win32) hold
-# for every program run there. Sets WINE_<name>_ENV and WINE_<name>_EMULATOR.
-function(wine_prefix name loader folder)
-  set(env ${SETUP_WINE_SETTINGS} WINEPREFIX=${CMAKE_BINARY_DIR}/${folder} ${ARGN})
+# Every prefix of a preset's tests, the drivers' build included, lies in this
+# one folder, which the scripts give each Wine of its own (tools/root/route.sh).
+set(SETUP_WINE_PREFIXES_DIR ${CMAKE_BINARY_DIR}/wineprefixes CACHE PATH "Where the tests' Wine prefixes live")
+
+# wine_prefix(name loader [setting...]): the prefix <name> of the prefixes'
+# folder, with one wineserver for the whole run (otherwise each program waits
+# ~3 s for it to quit), as the test fixture <name>. The settings
+# (WINEARCH=win32) hold for every program run there. Sets WINE_<name>_ENV and
+# WINE_<name>_EMULATOR.
+function(wine_prefix name loader)
+  set(env ${SETUP_WINE_SETTINGS} WINEPREFIX=${SETUP_WINE_PREFIXES_DIR}/${name} ${ARGN})
   foreach(action start stop)
     add_test(NAME ${name}.wineserver_${action}
              COMMAND env ${env} ${PROJECT_SOURCE_DIR}/tools/wineserver.sh ${action} ${loader} ${WINESERVER})

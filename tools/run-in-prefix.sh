@@ -6,5 +6,5 @@ cd "$(dirname "$0")/.."
 build=$1
 shift
 . tools/wine.sh
-wine_environment "$build" "$build/wineprefix-run"
+wine_environment "$build" "$build/wineprefixes/run"
 exec "$(wine_setting "$build" WINE32_LOADER)" "$build/tools/RunSetup/RunSetup.exe" "$(windows_path "$build/Setup.exe")" "$@"

@@ -19,4 +19,4 @@ cmake --build "$build" -j2 --target Setup RunSetup >/dev/null
 
 [ $# -gt 0 ] || set -- /status
 build=$(cd "$build" && pwd)
-GUEST_TMPFS="$build/wineprefix-run" in_root "$ROUTE" "$root" bash tools/run-in-prefix.sh "$build" "$@"
+ROOT_PREFIXES="$build/wineprefixes" in_root "$ROUTE" "$root" bash tools/run-in-prefix.sh "$build" "$@"

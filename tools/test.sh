@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Every test: installs what is missing, builds both presets, runs both test presets.
+# Every test: installs what is missing, builds both presets, runs both test presets under each
+# Wine: that of this machine's Debian release, then Wine 10 of Debian 13 (trixie).
 # SETUP_ROUTE=guest boots the Debian root under qemu even where the kernel runs i386 programs.
+# SETUP_WINE_RELEASES: the Debian releases whose Wine runs the tests, the first one booted as the
+# guest where there is one (default: this machine's release, then trixie).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,10 +13,18 @@ runs=no
 ! kernel_runs_i386 || runs=yes
 choose_route "$runs" "${SETUP_ROUTE:-}" test.sh
 
-# The root is fetched while the builds use the processors.
-root=build/root/$(. /etc/os-release && echo "$VERSION_CODENAME")
-mkdir -p build
-bash tools/root/make.sh "$root" > build/root-make.log 2>&1 &
+host=$(. /etc/os-release && echo "$VERSION_CODENAME")
+default="$host"
+[ "$host" = trixie ] || default="$host trixie"
+releases=${SETUP_WINE_RELEASES:-$default}
+
+# The roots are fetched while the builds use the processors.
+mkdir -p build/root
+(
+  for release in $releases; do
+    SETUP_ROOT_RELEASE=$release bash tools/root/make.sh "build/root/$release" || exit
+  done
+) > build/root-make.log 2>&1 &
 making=$!
 
 # In the guest a process start costs about a second: one run per test program and prefix there.
@@ -29,9 +40,26 @@ wait "$making" || made=$?
 cat build/root-make.log
 [ "$made" -eq 0 ] || exit "$made"
 
-# The x86-64 suite needs no i386 program: the host's own wine64 runs it.
-ctest --preset x64
-# The configure step's tests need the cross compilers, which only the host has.
-ctest --preset x86 -R '^configure[.]'
-GUEST_TMPFS="build/x86/wineprefix build/x86/drivers/wineprefix-wow64 build/x86/drivers/wineprefix-win32 build/x86/drivers/wineprefix-desktop" \
-  in_root "$ROUTE" "$root" ctest --preset x86 -E '^configure[.]'
+# The configure step's tests need the cross compilers, which only the host has. They are read
+# from their own folder: the whole build's list runs 32-bit test programs to discover their cases.
+ctest --test-dir build/x86/tests/release -R '^configure[.]' --output-on-failure
+
+# Every suite runs, and the run fails if one did.
+failed=()
+first=yes
+export ROOT_PREFIXES="build/x64/wineprefixes build/x86/wineprefixes"
+for release in $releases; do
+  root=build/root/$release
+  wine=$(in_root direct "$root" /usr/lib/wine/wine64 --version)
+  echo "test.sh: $wine of $release"
+  # x86-64 programs run on every kernel: the root is entered directly.
+  in_root direct "$root" ctest --preset x64 || failed+=("x64 under $wine")
+  route=$(x86_route "$ROUTE" "$first")
+  if [ "$route" = none ]; then
+    echo "test.sh: the x86 suite does not run under $wine here: this kernel runs no i386 programs, and only the first root is booted as a guest"
+  else
+    in_root "$route" "$root" ctest --preset x86 -E '^configure[.]' || failed+=("x86 under $wine")
+  fi
+  first=no
+done
+[ ${#failed[@]} -eq 0 ] || { echo "test.sh: failed: ${failed[*]}" >&2; exit 1; }

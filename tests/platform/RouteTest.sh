@@ -39,6 +39,21 @@ yes|chroot||2|^test: SETUP_ROUTE is 'chroot'; it takes direct, guest or nothing$
 TABLE
 }
 
+# A further root is never booted: where the first went to the guest, its x86 suite does not run.
+later_roots() {
+  # route | first root | how its x86 suite enters
+  while IFS='|' read -r route first expected; do
+    local got
+    got=$(x86_route "$route" "$first")
+    [ "$got" = "$expected" ] || fail "$route/$first: $got, not $expected"
+  done <<'TABLE'
+direct|yes|direct
+guest|yes|guest
+direct|no|direct
+guest|no|none
+TABLE
+}
+
 # A fake apt-get on PATH: FAKE_UPDATES lists the outcome of each update in turn (ok or fail),
 # FAKE_INSTALL says how the install ends (ok, or the error line apt prints).
 fake_apt() {

@@ -69,7 +69,8 @@ $APT_IN apt-get clean
 rm -rf "$work"/var/lib/apt/lists/*
 unmount
 rm -f "$work.log" "$root.made"
-rm -rf --one-file-system "$root"
+# The prefixes of an older Wine go with it.
+rm -rf --one-file-system "$root" "$root.prefixes"
 mv "$work" "$root"
 echo "$stamp" > "$root.made"
 echo "make.sh: made $root"

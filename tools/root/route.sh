@@ -39,20 +39,41 @@ choose_route() {
   esac
 }
 
+# x86_route ROUTE FIRST: how the shipped build's tests enter a root: by ROUTE
+# when it is the first root (FIRST is yes); a further root only directly, since
+# only the first is booted as a guest. Prints direct, guest or none.
+x86_route() {
+  case "$1:$2" in
+    *:yes) echo "$1" ;;
+    direct:no) echo direct ;;
+    *) echo none ;;
+  esac
+}
+
 # in_root ROUTE ROOT COMMAND...: runs COMMAND in the repository inside the
 # root, which sees the repository at its own path. On the guest route the
-# guest's disk is made from the root when needed.
+# guest's disk is made from the root when needed. ROOT_PREFIXES: folders of
+# the repository that hold Wine prefixes, which each root has of its own, so
+# that two Wines never share one: entered directly, kept beside the root and
+# warm from run to run; in the guest, on a tmpfs (on the share, Wine's first
+# start takes minutes).
 in_root() {
-  local route=$1 root=$2
+  local route=$1 root
+  root=$(realpath "$2")
   shift 2
   if [ "$route" = direct ]; then
-    local repo
+    local repo d binds=()
     repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-    bwrap --bind "$root" / --dev-bind /dev /dev --proc /proc --tmpfs /tmp --bind "$repo" "$repo" \
+    for d in ${ROOT_PREFIXES:-}; do
+      d=$(realpath -m "$d")
+      mkdir -p "$d" "$root.prefixes$d"
+      binds+=(--bind "$root.prefixes$d" "$d")
+    done
+    bwrap --bind "$root" / --dev-bind /dev /dev --proc /proc --tmpfs /tmp --bind "$repo" "$repo" "${binds[@]}" \
           --chdir "$repo" --die-with-parent \
           /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LC_ALL=C.UTF-8 "$@"
   else
     bash "$(dirname "${BASH_SOURCE[0]}")/../guest/build.sh" "$root" &&
-      bash "$(dirname "${BASH_SOURCE[0]}")/../guest/run.sh" "$root" "$@"
+      GUEST_TMPFS=${ROOT_PREFIXES:-} bash "$(dirname "${BASH_SOURCE[0]}")/../guest/run.sh" "$root" "$@"
   fi
 }
