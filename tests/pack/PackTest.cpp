@@ -92,6 +92,19 @@ TEST_F(Pack, DropsTheSignatureWhenAsked)
     ExpectSameResources(CPeImage(m_setup), packed);
 }
 
+// Nothing of the clock, the run or the output's name goes into the image: the
+// same inputs packed again, in another second, give the same bytes.
+TEST_F(Pack, SameInputsGiveTheSameBytes)
+{
+    m_run.Write(L"IN.exe", m_setup);
+    ASSERT_EQ(0u, m_run.Run(kArguments)) << m_run.Said();
+    Sleep(1100);
+    std::vector<std::wstring> again = kArguments;
+    again.back() = L"AGAIN.exe";
+    ASSERT_EQ(0u, m_run.Run(again)) << m_run.Said();
+    EXPECT_TRUE(m_run.Read(L"OUT.exe") == m_run.Read(L"AGAIN.exe")) << "the two packs differ";
+}
+
 // A Setup whose payloads cannot start, given the build's own tool: it runs
 // the tool of its machine's slot and ends with the tool's code.
 struct RunCase {

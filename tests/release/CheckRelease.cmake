@@ -1,8 +1,21 @@
-# cmake -DCASE=<case> -DRELEASE=<signed Setup.exe> -DCERT=<its certificate> -DWORK=<folder> -P CheckRelease.cmake
+# cmake -DCASE=<case> -DRELEASE=<signed Setup.exe> -DCERT=<its certificate> -DUNSIGNED=<Setup.exe as built>
+#       -DWORK=<folder> -P CheckRelease.cmake
 #   Sum:         <RELEASE>.sha256 names the file and holds its SHA-256 sum.
+#   Unsigned:    without its signature the release is the image as built, whose
+#                sum Setup-unsigned.exe.sha256 beside it holds.
 #   Verifies:    osslsigncode verifies the signature against the certificate.
 #   ChangedByte: a copy with one byte of its code changed fails verification.
 find_program(OSSLSIGNCODE osslsigncode REQUIRED)
+get_filename_component(folder ${RELEASE} DIRECTORY)
+
+# The sums file beside the release names the file and holds its sum.
+function(expect_sum file name)
+  file(SHA256 ${file} sum)
+  file(READ ${folder}/${name}.sha256 written)
+  if(NOT written STREQUAL "${sum}  ${name}\n")
+    message(FATAL_ERROR "${folder}/${name}.sha256 holds \"${written}\", not \"${sum}  ${name}\"")
+  endif()
+endfunction()
 
 function(verify file out)
   execute_process(COMMAND ${OSSLSIGNCODE} verify -in ${file} -CAfile ${CERT}
@@ -12,12 +25,22 @@ function(verify file out)
 endfunction()
 
 if(CASE STREQUAL Sum)
-  file(SHA256 ${RELEASE} sum)
   get_filename_component(name ${RELEASE} NAME)
-  file(READ ${RELEASE}.sha256 written)
-  if(NOT written STREQUAL "${sum}  ${name}\n")
-    message(FATAL_ERROR "${RELEASE}.sha256 holds \"${written}\", not \"${sum}  ${name}\"")
+  expect_sum(${RELEASE} ${name})
+elseif(CASE STREQUAL Unsigned)
+  set(stripped ${WORK}/Setup-unsigned.exe)
+  file(MAKE_DIRECTORY ${WORK})
+  file(REMOVE ${stripped})
+  execute_process(COMMAND ${OSSLSIGNCODE} remove-signature -in ${RELEASE} -out ${stripped}
+                  RESULT_VARIABLE failed OUTPUT_VARIABLE said ERROR_VARIABLE said)
+  if(failed)
+    message(FATAL_ERROR "osslsigncode could not remove the release's signature:\n${said}")
   endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${stripped} ${UNSIGNED} RESULT_VARIABLE differs)
+  if(differs)
+    message(FATAL_ERROR "The release without its signature, ${stripped}, is not ${UNSIGNED}")
+  endif()
+  expect_sum(${stripped} Setup-unsigned.exe)
 elseif(CASE STREQUAL Verifies)
   verify(${RELEASE} failed)
   if(failed OR NOT said MATCHES "Signature verification: ok")

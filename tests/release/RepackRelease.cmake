@@ -1,5 +1,5 @@
 # cmake "-DPREFIX=<VARIABLE=value;...>" -DSETUPPACK=<exe> -DRELEASE=<signed Setup.exe> -DX86=<exe> -DX64=<exe>
-#       -DOUTPUT=<Setup.exe> -DKEY=<key> -DCERT=<cert> -DSIGNER=<SignRelease.cmake> -P RepackRelease.cmake
+#       -DOUTPUT=<Setup.exe> "-DSIGN=<SignRelease's settings>" -DSIGNER=<SignRelease.cmake> -P RepackRelease.cmake
 # The way an installer engineer ships a tool of their own in the released
 # Setup.exe: SetupPack refuses the signed file as it is, takes it with
 # --drop-signature, and the release step signs the result again (whose
@@ -31,8 +31,7 @@ if(NOT after STREQUAL released)
   message(FATAL_ERROR "SetupPack changed its input ${RELEASE}")
 endif()
 
-execute_process(COMMAND ${CMAKE_COMMAND} -DINPUT=${unsigned} -DOUTPUT=${OUTPUT} -DKEY=${KEY} -DCERT=${CERT}
-                        -P ${SIGNER}
+execute_process(COMMAND ${CMAKE_COMMAND} -DINPUT=${unsigned} -DOUTPUT=${OUTPUT} ${SIGN} -P ${SIGNER}
                 RESULT_VARIABLE failed OUTPUT_VARIABLE said ERROR_VARIABLE said)
 if(failed)
   message(FATAL_ERROR "The release step did not sign the re-packed Setup.exe:\n${said}")

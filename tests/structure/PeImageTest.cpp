@@ -84,6 +84,37 @@ TEST(PeImage, TellsFilledCallSlotsFromEmptyOnes)
     EXPECT_EQ(std::vector<DWORD>{*thunkSlot}, CPeImage(bytes).UnfilledCallSlots());
 }
 
+// What a failed comparison of two builds names, at known places of Setup.exe.
+TEST(PeImage, NamesTheStructureAnOffsetFallsIn)
+{
+    const std::vector<std::uint8_t> bytes = SetupBytes();
+    const CPeImage setup(bytes);
+    const std::vector<std::uint8_t> payload =
+        CPeImage::ReadFile(CShippedFiles::Get().payload145).value_or(std::vector<std::uint8_t>{});
+    const auto found = std::search(bytes.begin(), bytes.end(), payload.begin(), payload.end());
+    ASSERT_FALSE(payload.empty() || found == bytes.end()) << "BIN/145 not found in Setup.exe";
+    const std::size_t fileHeader = NtHeaders(bytes) + 4;
+    const std::size_t optionalHeader = fileHeader + sizeof(IMAGE_FILE_HEADER);
+    WORD optionalSize = 0;
+    std::memcpy(&optionalSize, bytes.data() + fileHeader + offsetof(IMAGE_FILE_HEADER, SizeOfOptionalHeader),
+                sizeof(optionalSize));
+    const struct {
+        std::size_t offset;
+        const char* where;
+    } cases[] = {
+        {0, "DOS header"},
+        {fileHeader + offsetof(IMAGE_FILE_HEADER, TimeDateStamp) + 3, "COFF header (TimeDateStamp)"},
+        {optionalHeader + offsetof(IMAGE_OPTIONAL_HEADER32, CheckSum), "optional header (CheckSum)"},
+        {setup.DirectoryEntryOffset(IMAGE_DIRECTORY_ENTRY_SECURITY), "optional header (data directory 4)"},
+        {optionalHeader + optionalSize, "section table (.text)"},
+        {setup.FileOffset(0x1000).value_or(0), "section .text"},
+        {static_cast<std::size_t>(found - bytes.begin()) + payload.size() - 1, "resource BIN/145 language 1033"},
+        {bytes.size(), "in no header or section"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.where, setup.Where(c.offset)) << "offset " << c.offset;
+}
+
 using EKind = CPeImage::CBadImage::EKind;
 
 struct DamageCase {

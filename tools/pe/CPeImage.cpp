@@ -278,34 +278,45 @@ std::vector<DWORD> CPeImage::UnfilledCallSlots() const
     return unfilled;
 }
 
+// The text of an entry's name (an entry named by an id has none).
+std::wstring CPeImage::NameText(std::size_t resources, DWORD entryName) const
+{
+    const std::size_t text = resources + (entryName & ~kSubdirectoryBit);
+    std::wstring name(Read<WORD>(text), L'\0');
+    for (std::size_t i = 0; i < name.size(); ++i)
+        name[i] = Read<wchar_t>(text + 2 + i * sizeof(wchar_t));
+    return name;
+}
+
 // Resource names are upper-cased by the compiler and looked up without case.
 bool CPeImage::Matches(std::size_t resources, DWORD entryName, const CResourceId& id) const
 {
     if (!(entryName & kSubdirectoryBit))
         return id.strName.empty() && entryName == id.wId;
-    const std::size_t text = resources + (entryName & ~kSubdirectoryBit);
-    const WORD length = Read<WORD>(text);
-    if (length != id.strName.size())
-        return false;
-    for (WORD i = 0; i < length; ++i) {
-        const wchar_t c = Read<wchar_t>(text + 2 + i * sizeof(wchar_t));
-        if (std::towupper(c) != std::towupper(id.strName[i]))
-            return false;
+    const std::wstring name = NameText(resources, entryName);
+    return std::equal(name.begin(), name.end(), id.strName.begin(), id.strName.end(),
+                      [](wchar_t a, wchar_t b) { return std::towupper(a) == std::towupper(b); });
+}
+
+std::vector<std::pair<DWORD, DWORD>> CPeImage::Entries(std::size_t directory) const
+{
+    const auto header = Read<IMAGE_RESOURCE_DIRECTORY>(directory);
+    const std::size_t count = header.NumberOfNamedEntries + header.NumberOfIdEntries;
+    std::vector<std::pair<DWORD, DWORD>> entries;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t entry = directory + sizeof(IMAGE_RESOURCE_DIRECTORY) + i * kResourceEntrySize;
+        entries.emplace_back(Read<DWORD>(entry), Read<DWORD>(entry + 4));
     }
-    return true;
+    return entries;
 }
 
 // The OffsetToData of the entry for id (no id: the first entry) in one directory level.
 std::optional<DWORD> CPeImage::FindEntry(std::size_t resources, std::size_t directory,
                                          const std::optional<CResourceId>& id) const
 {
-    const auto header = Read<IMAGE_RESOURCE_DIRECTORY>(directory);
-    const std::size_t count = header.NumberOfNamedEntries + header.NumberOfIdEntries;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t entry =
-            directory + sizeof(IMAGE_RESOURCE_DIRECTORY) + i * kResourceEntrySize;
-        if (!id || Matches(resources, Read<DWORD>(entry), *id))
-            return Read<DWORD>(entry + 4);
+    for (const auto& [entryName, offsetToData] : Entries(directory)) {
+        if (!id || Matches(resources, entryName, *id))
+            return offsetToData;
     }
     return std::nullopt;
 }
@@ -337,4 +348,93 @@ std::optional<std::vector<std::uint8_t>> CPeImage::Resource(const CResourceId& t
     if (start > m_bytes.size() || m_bytes.size() - start < data.Size)
         throw std::runtime_error("resource data beyond the end of the image");
     return std::vector<std::uint8_t>(m_bytes.begin() + start, m_bytes.begin() + start + data.Size);
+}
+
+std::size_t CPeImage::CheckSumOffset() const
+{
+    // At the same place in both optional header kinds.
+    return OptionalHeader() + offsetof(IMAGE_OPTIONAL_HEADER32, CheckSum);
+}
+
+std::string CPeImage::SectionName(WORD index) const
+{
+    const auto section = Section(index);
+    const char* name = reinterpret_cast<const char*>(section.Name);
+    return std::string(name, strnlen(name, IMAGE_SIZEOF_SHORT_NAME));
+}
+
+// An id as its number, a name as its text (beyond ASCII as '?').
+std::string CPeImage::EntryName(std::size_t resources, DWORD entryName) const
+{
+    if (!(entryName & kSubdirectoryBit))
+        return std::to_string(entryName);
+    std::string name;
+    for (const wchar_t c : NameText(resources, entryName))
+        name.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+    return name;
+}
+
+std::optional<std::string> CPeImage::ResourceAt(std::size_t offset) const
+{
+    const IMAGE_DATA_DIRECTORY directory = Directory(IMAGE_DIRECTORY_ENTRY_RESOURCE);
+    if (!directory.VirtualAddress)
+        return std::nullopt;
+    const std::size_t resources = RvaToOffset(directory.VirtualAddress);
+    for (const auto& [type, types] : Entries(resources)) {
+        for (const auto& [name, names] : Entries(resources + (types & ~kSubdirectoryBit))) {
+            for (const auto& [language, data] : Entries(resources + (names & ~kSubdirectoryBit))) {
+                const auto entry = Read<IMAGE_RESOURCE_DATA_ENTRY>(resources + data);
+                const auto start = FileOffset(entry.OffsetToData);
+                if (start && offset >= *start && offset - *start < entry.Size)
+                    return "resource " + EntryName(resources, type) + "/" + EntryName(resources, name) +
+                           " language " + std::to_string(language);
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::string CPeImage::Where(std::size_t offset) const
+{
+    static constexpr std::pair<std::size_t, const char*> kFileHeaderFields[] = {
+        {offsetof(IMAGE_FILE_HEADER, Machine), "Machine"},
+        {offsetof(IMAGE_FILE_HEADER, NumberOfSections), "NumberOfSections"},
+        {offsetof(IMAGE_FILE_HEADER, TimeDateStamp), "TimeDateStamp"},
+        {offsetof(IMAGE_FILE_HEADER, PointerToSymbolTable), "PointerToSymbolTable"},
+        {offsetof(IMAGE_FILE_HEADER, NumberOfSymbols), "NumberOfSymbols"},
+        {offsetof(IMAGE_FILE_HEADER, SizeOfOptionalHeader), "SizeOfOptionalHeader"},
+        {offsetof(IMAGE_FILE_HEADER, Characteristics), "Characteristics"},
+    };
+    const std::size_t fileHeader = m_ntHeaders + 4;
+    if (offset < m_ntHeaders)
+        return "DOS header";
+    if (offset < fileHeader)
+        return "PE signature";
+    if (offset < OptionalHeader()) {
+        const char* field = "";
+        for (const auto& [start, name] : kFileHeaderFields) {
+            if (offset - fileHeader >= start)
+                field = name;
+        }
+        return std::string("COFF header (") + field + ")";
+    }
+    if (offset < m_sections) {
+        if (offset >= CheckSumOffset() && offset < CheckSumOffset() + sizeof(DWORD))
+            return "optional header (CheckSum)";
+        if (offset >= DirectoryEntryOffset(0))
+            return "optional header (data directory " +
+                   std::to_string((offset - DirectoryEntryOffset(0)) / sizeof(IMAGE_DATA_DIRECTORY)) + ")";
+        return "optional header";
+    }
+    if (offset < m_sections + m_wSectionCount * kSectionHeaderSize)
+        return "section table (" + SectionName(static_cast<WORD>((offset - m_sections) / kSectionHeaderSize)) + ")";
+    for (WORD i = 0; i < m_wSectionCount; ++i) {
+        const auto section = Section(i);
+        if (offset >= section.PointerToRawData && offset - section.PointerToRawData < section.SizeOfRawData)
+            return ResourceAt(offset).value_or("section " + SectionName(i));
+    }
+    const IMAGE_DATA_DIRECTORY signature = Signature();
+    if (offset >= signature.VirtualAddress && offset - signature.VirtualAddress < signature.Size)
+        return "certificate table";
+    return "in no header or section";
 }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A Windows image read from its bytes, never loaded: headers, imports,
@@ -78,6 +79,11 @@ public:
     std::optional<std::vector<std::uint8_t>> Resource(const CResourceId& type,
                                                       const CResourceId& name,
                                                       std::optional<WORD> language) const;
+    // Where the file holds the checksum, which covers every other byte.
+    std::size_t CheckSumOffset() const;
+    // The structure the byte at offset falls in, for a person to read:
+    // "COFF header (TimeDateStamp)", "section .text", "resource BIN/145 language 1033".
+    std::string Where(std::size_t offset) const;
 
 private:
     template <class T>
@@ -88,9 +94,15 @@ private:
     std::size_t RvaToOffset(DWORD rva) const;
     bool IsExecutable(DWORD rva) const;
     std::string ReadAnsi(std::size_t offset) const;
+    // Name and OffsetToData of each entry of one resource directory level.
+    std::vector<std::pair<DWORD, DWORD>> Entries(std::size_t directory) const;
     std::optional<DWORD> FindEntry(std::size_t resources, std::size_t directory,
                                    const std::optional<CResourceId>& id) const;
+    std::wstring NameText(std::size_t resources, DWORD entryName) const;
     bool Matches(std::size_t resources, DWORD entryName, const CResourceId& id) const;
+    std::string EntryName(std::size_t resources, DWORD entryName) const;
+    std::optional<std::string> ResourceAt(std::size_t offset) const;
+    std::string SectionName(WORD index) const;
 
     std::vector<std::uint8_t> m_bytes;
     std::size_t m_ntHeaders = 0;
