@@ -146,7 +146,7 @@ CFileHandle CFolderHandle::OpenFile(const wchar_t* name, ACCESS_MASK access, DWO
     return file;
 }
 
-bool CFolderHandle::DeleteFile(const wchar_t* name) const noexcept
+bool CFolderHandle::DeleteName(const wchar_t* name) const noexcept
 {
     ULONG_PTR information = 0;
     const CFileHandle file(OpenRelative(m_handle.get(), name,

@@ -30,7 +30,7 @@ public:
     CFileHandle OpenFile(const wchar_t* name, ACCESS_MASK access, DWORD share, bool& created) const noexcept;
     // Deletes the name in this folder; a link goes, not what it leads to.
     // True when the name is gone.
-    bool DeleteFile(const wchar_t* name) const noexcept;
+    bool DeleteName(const wchar_t* name) const noexcept;
     // Deletes this folder, which must be empty by then, and lets it go.
     bool Delete() noexcept;
     // The folder's path as the system resolved it, without the "\\?\" form;

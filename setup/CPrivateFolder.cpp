@@ -97,7 +97,7 @@ void RemoveLeftover(const ovLib::CFolderHandle& temp, const wchar_t* name, const
     ovLib::CFolderHandle leftover;
     if (!leftover.Open(temp, name, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE))
         return;
-    leftover.DeleteFile(fileName);
+    leftover.DeleteName(fileName);
     leftover.Delete();
 }
 
@@ -148,7 +148,7 @@ bool CPrivateFolder::Pin() noexcept
 
 bool CPrivateFolder::Remove(const wchar_t* fileName) noexcept
 {
-    if (!Retried([&] { return m_folder.DeleteFile(fileName); })) {
+    if (!Retried([&] { return m_folder.DeleteName(fileName); })) {
         // Not empty: left to a later run's sweep, which may take it now.
         m_folder.Close();
         m_path[0] = L'\0';
