@@ -17,6 +17,8 @@ public:
     explicit CUniqueHandle(Type value) noexcept : m_value(value) {}
     CUniqueHandle(const CUniqueHandle&) = delete;
     CUniqueHandle& operator=(const CUniqueHandle&) = delete;
+    // Handed on by a function that opened it.
+    CUniqueHandle(CUniqueHandle&& other) noexcept : m_value(other.release()) {}
     ~CUniqueHandle() { reset(); }
 
     Type get() const noexcept { return m_value; }

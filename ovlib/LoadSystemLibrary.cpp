@@ -14,7 +14,9 @@ CLibrary LoadSystemLibrary(const wchar_t* name) noexcept
     }
     path[length] = L'\\';
     lstrcpyW(path + length + 1, name);
-    return CLibrary(LoadLibraryW(path));
+    // Its own imports are looked for beside it, in the system directory,
+    // instead of beside the program.
+    return CLibrary(LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
 }
 
 } // namespace ovLib

@@ -1,5 +1,6 @@
 #include "probe/CInstallerLog.h"
 
+#include "ovlib/CFolderHandle.h"
 #include "ovlib/QueryVersion.h"
 
 // The line format is wvsprintfW's, bounded by its own 1,024-unit limit.
@@ -81,7 +82,8 @@ DWORD CInstallerLog::ReadLogMode()
 }
 
 // No folder, or a path that does not fit, opens nothing: a cut-off path
-// could name some other file.
+// could name some other file. The name is opened in the folder held by
+// handle, and the file kept only if it is a plain one of its own.
 HANDLE CInstallerLog::OpenLogFile(const wchar_t* pattern)
 {
     wchar_t path[kPathUnits] = {};
@@ -90,16 +92,19 @@ HANDLE CInstallerLog::OpenLogFile(const wchar_t* pattern)
     if (folderLength == 0 || folderLength >= kPathUnits)
         return INVALID_HANDLE_VALUE;
     RemoveTrailingBackslash(path);
-    if (FAILED(StringCchCatW(path, kPathUnits, L"\\")) ||
-        FAILED(StringCchPrintfW(name, kPathUnits, pattern, GetCurrentProcessId())) ||
-        FAILED(StringCchCatW(path, kPathUnits, name)))
+    // The folder, a backslash and the name must fit, as one path.
+    if (FAILED(StringCchPrintfW(name, kPathUnits, pattern, GetCurrentProcessId())) ||
+        std::wcslen(path) + 1 + std::wcslen(name) >= kPathUnits)
         return INVALID_HANDLE_VALUE;
 
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (file != INVALID_HANDLE_VALUE)
-        SetFilePointer(file, 0, nullptr, FILE_END);
-    return file;
+    ovLib::CFolderHandle folder;
+    if (!folder.Open(path))
+        return INVALID_HANDLE_VALUE;
+    bool created = false;
+    ovLib::CFileHandle file = folder.OpenFile(name, GENERIC_WRITE, FILE_SHARE_READ, created);
+    if (file)
+        SetFilePointer(file.get(), 0, nullptr, FILE_END);
+    return file.release();
 }
 
 // On 9x a temporary path that is the current folder goes to the Windows folder instead.

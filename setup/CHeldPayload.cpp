@@ -17,8 +17,10 @@ bool CHeldPayload::Hold(const wchar_t* path, WORD id, const wchar_t* type, HMODU
     if (resource.Read(id, type, module) != CResourceReader::Step::None)
         return false;
 
-    m_hFile.reset(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr));
+    // The file at that name itself: a link swapped in is not followed, and
+    // its own bytes never match.
+    m_hFile.reset(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!m_hFile || !Matches(static_cast<const BYTE*>(resource.Bytes()), resource.Size())) {
         Release();
         return false;

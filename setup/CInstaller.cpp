@@ -83,14 +83,14 @@ bool CInstaller::Install(const wchar_t* commandLineTail, DWORD& exitCode)
     CHeldPayload payload;
     if (!payload.Hold(payloadPath, id, kPayloadType, nullptr)) {
         ShowError(kWriteFailed);
-        DeleteFileW(payloadPath);
+        folder.Remove(kPayloadName);
         return false;
     }
 
     DWORD payloadExitCode = 0;
     const HRESULT status = RunProcessAndWait(payloadPath, commandLineTail, payloadExitCode);
     payload.Release();
-    folder.Remove(payloadPath);
+    folder.Remove(kPayloadName);
     // A payload that never ran must not look like one that succeeded.
     if (status != S_OK) {
         TraceError(kRunFailed, status);
@@ -108,9 +108,10 @@ bool CInstaller::ExtractResource(WORD id, const wchar_t* type, const wchar_t* pa
         ShowError(kReadFailed[static_cast<int>(failed)]);
         return false;
     }
-    // Others may read the file meanwhile, but not change or delete it.
+    // Others may read the file meanwhile, but not change or delete it. Never
+    // one that is there already: it could be a link to someone else's file.
     ovLib::CFileHandle file(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         ShowError(kCreateFailed);
         return false;

@@ -21,7 +21,8 @@ public:
     bool Install(const wchar_t* commandLineTail, DWORD& exitCode);
 
     // Writes resource id of the given type from module (null: the executable)
-    // to path, in one write from the mapped resource. Every failure shows one
-    // message box and leaves no file of this call behind.
+    // to a new file at path, in one write from the mapped resource; a file
+    // already there is a failure. Every failure shows one message box and
+    // leaves no file of this call behind.
     bool ExtractResource(WORD id, const wchar_t* type, const wchar_t* path, HMODULE module);
 };

@@ -1,5 +1,7 @@
 #include "setup/CPrivateFolder.h"
 
+#include "setup/CProtectedDacl.h"
+
 #include <ntsecapi.h>
 
 #include <cwchar>
@@ -11,6 +13,10 @@ constexpr wchar_t kDigits[] = L"0123456789abcdef";
 // A virus scanner looks at a new executable for a moment after it ends.
 constexpr DWORD kRemoveAttempts = 20;
 constexpr DWORD kRemovePauseMs = 50;
+
+// Held so from its creation on: it can be deleted through the handle, and by nobody else.
+constexpr ACCESS_MASK kHeldAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | DELETE;
+constexpr DWORD kHeldShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 // A folder's path leaves room for a file name of 8.3 units, as the system's
 // CreateDirectoryW requires.
@@ -82,74 +88,17 @@ bool Retried(Attempt attempt) noexcept
     }
 }
 
-// Full control for SYSTEM, the Administrators and the user, inherited by
-// what is made inside, and nothing inherited from the temporary folder.
-class CProtectedDacl {
-public:
-    bool Build() noexcept;
-    SECURITY_ATTRIBUTES* Attributes() noexcept { return &m_attributes; }
-
-private:
-    bool Allow(PSID sid) noexcept
-    {
-        return AddAccessAllowedAceEx(&m_acl.acl, ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
-                                     FILE_ALL_ACCESS, sid) != FALSE;
-    }
-
-    ovLib::CSid m_system;
-    ovLib::CSid m_administrators;
-    union {
-        TOKEN_USER user;
-        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    } m_user;
-    union {
-        ACL acl;
-        BYTE bytes[sizeof(ACL) + 3 * (sizeof(ACCESS_ALLOWED_ACE) + SECURITY_MAX_SID_SIZE)];
-    } m_acl;
-    SECURITY_DESCRIPTOR m_descriptor;
-    SECURITY_ATTRIBUTES m_attributes;
-};
-
-bool CProtectedDacl::Build() noexcept
+// A leftover is opened with the right to delete it and not shared for
+// deletion: a run that still holds its folder refuses that, and while the
+// sweep holds it nobody can rename it or swap a junction in. Its file is
+// reached from that handle, never by a path.
+void RemoveLeftover(const ovLib::CFolderHandle& temp, const wchar_t* name, const wchar_t* fileName) noexcept
 {
-    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-    if (!AllocateAndInitializeSid(&ntAuthority, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0,
-                                  m_system.put()) ||
-        !AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0,
-                                  0, 0, 0, m_administrators.put()))
-        return false;
-    ovLib::CKernelHandle token;
-    DWORD length = 0;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) ||
-        !GetTokenInformation(token.get(), TokenUser, &m_user, sizeof(m_user), &length))
-        return false;
-    if (!InitializeAcl(&m_acl.acl, sizeof(m_acl), ACL_REVISION) || !Allow(m_system.get()) ||
-        !Allow(m_administrators.get()) || !Allow(m_user.user.User.Sid))
-        return false;
-    if (!InitializeSecurityDescriptor(&m_descriptor, SECURITY_DESCRIPTOR_REVISION) ||
-        !SetSecurityDescriptorDacl(&m_descriptor, TRUE, &m_acl.acl, FALSE) ||
-        !SetSecurityDescriptorControl(&m_descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
-        return false;
-    m_attributes = {sizeof(m_attributes), &m_descriptor, FALSE};
-    return true;
-}
-
-// A leftover is opened with the right to delete it first: a run that still
-// holds its folder refuses that, and one that would start to hold it now fails
-// and takes another name.
-void RemoveLeftover(const wchar_t* tempFolder, const wchar_t* name, const wchar_t* fileName) noexcept
-{
-    wchar_t folder[MAX_PATH];
-    wchar_t file[MAX_PATH];
-    if (!Join(folder, tempFolder, name) || !Join(file, folder, fileName))
+    ovLib::CFolderHandle leftover;
+    if (!leftover.Open(temp, name, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE))
         return;
-    ovLib::CFileHandle held(CreateFileW(folder, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!held)
-        return;
-    DeleteFileW(file);
-    held.reset();
-    RemoveDirectoryW(folder);
+    leftover.DeleteName(fileName);
+    leftover.Delete();
 }
 
 } // namespace
@@ -162,49 +111,46 @@ CPrivateFolder::~CPrivateFolder()
 bool CPrivateFolder::Create(const wchar_t* tempFolder) noexcept
 {
     CProtectedDacl dacl;
-    if (!dacl.Build())
+    ovLib::CFolderHandle temp;
+    if (!dacl.Build() || !temp.Open(tempFolder))
         return false;
     for (unsigned attempt = 0; attempt < kCreateAttempts; ++attempt) {
         wchar_t name[32];
+        // The joined path only bounds the name: the folder is made in temp.
         wchar_t path[MAX_PATH];
         if (!RandomName(name) || !Join(path, tempFolder, name, kFolderLimit))
             return false;
-        if (!CreateDirectoryW(path, dacl.Attributes())) {
-            if (GetLastError() == ERROR_ALREADY_EXISTS)
-                continue;
+        if (m_folder.Create(temp, name, dacl.Descriptor(), kHeldAccess, kHeldShare))
+            return Pin();
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
             return false;
-        }
-        if (Hold(path))
-            return true;
-        // Taken up by a sweep of leftovers in between, which removes it; in
-        // any other case it is removed here.
-        const DWORD error = GetLastError();
-        if (error != ERROR_SHARING_VIOLATION) {
-            RemoveDirectoryW(path);
-            SetLastError(error);
-            return false;
-        }
     }
     SetLastError(ERROR_ALREADY_EXISTS);
     return false;
 }
 
-// Held open from now on, not shared for deletion.
-bool CPrivateFolder::Hold(const wchar_t* path) noexcept
+// Every later path comes from the handle: the folder as the system found it,
+// with no junction on the way that could lead elsewhere next time.
+bool CPrivateFolder::Pin() noexcept
 {
-    m_hFolder.reset(CreateFileW(path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!m_hFolder)
-        return false;
-    std::wmemcpy(m_path, path, std::wcslen(path) + 1);
-    return true;
+    if (m_folder.FinalPath(m_path)) {
+        if (std::wcslen(m_path) < kFolderLimit)
+            return true;
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    }
+    const DWORD error = GetLastError();
+    m_folder.Delete();
+    m_folder.Close();
+    m_path[0] = L'\0';
+    SetLastError(error);
+    return false;
 }
 
-bool CPrivateFolder::Remove(const wchar_t* filePath) noexcept
+bool CPrivateFolder::Remove(const wchar_t* fileName) noexcept
 {
-    if (!Retried([&] { return DeleteFileW(filePath) != FALSE; })) {
+    if (!Retried([&] { return m_folder.DeleteName(fileName); })) {
         // Not empty: left to a later run's sweep, which may take it now.
-        m_hFolder.reset();
+        m_folder.Close();
         m_path[0] = L'\0';
         return false;
     }
@@ -215,14 +161,17 @@ bool CPrivateFolder::RemoveFolder() noexcept
 {
     if (!m_path[0])
         return true;
-    m_hFolder.reset();
-    const bool removed = Retried([&] { return RemoveDirectoryW(m_path) != FALSE; });
+    const bool removed = Retried([&] { return m_folder.Delete(); });
+    m_folder.Close();
     m_path[0] = L'\0';
     return removed;
 }
 
 void CPrivateFolder::RemoveLeftovers(const wchar_t* tempFolder, const wchar_t* fileName) noexcept
 {
+    ovLib::CFolderHandle temp;
+    if (!temp.Open(tempFolder))
+        return;
     // The prefix and a wildcard.
     wchar_t pattern[MAX_PATH];
     if (!Join(pattern, tempFolder, kNamePrefix))
@@ -236,11 +185,10 @@ void CPrivateFolder::RemoveLeftovers(const wchar_t* tempFolder, const wchar_t* f
     ovLib::CFindHandle search(FindFirstFileW(pattern, &found));
     if (!search)
         return;
+    // What the listing says of each entry may be stale by the time it is
+    // opened: only the name is taken from it.
     do {
-        // A link could lead the deletion anywhere; Setup makes none.
-        const DWORD attributes = found.dwFileAttributes;
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-            IsLeftoverName(found.cFileName))
-            RemoveLeftover(tempFolder, found.cFileName, fileName);
+        if (IsLeftoverName(found.cFileName))
+            RemoveLeftover(temp, found.cFileName, fileName);
     } while (FindNextFileW(search.get(), &found));
 }

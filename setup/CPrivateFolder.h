@@ -1,5 +1,5 @@
 #pragma once
-#include "ovlib/CUniqueHandle.h"
+#include "ovlib/CFolderHandle.h"
 
 #include <windows.h>
 
@@ -7,9 +7,10 @@
 // payload. Every process of the user may write to the temporary folder, so a
 // library planted there would be loaded into the (often elevated) payload.
 // This folder has a name nobody can foresee and, from the moment it exists, a
-// protected DACL granting full control to SYSTEM, the Administrators and the
-// user only. While it is in use it is held open, so that another Setup's
-// sweep of leftovers leaves it alone.
+// protected DACL (CProtectedDacl). It is created and held open in one step,
+// not shared for deletion, until it is removed: while it is held, neither it
+// nor any folder above it can be renamed, so its path, taken from the handle,
+// keeps naming it, and another Setup's sweep of leftovers leaves it alone.
 class CPrivateFolder {
 public:
     // "qvltgl-" and 16 hexadecimal digits.
@@ -26,23 +27,24 @@ public:
     // name that did not exist; a name that does is never reused. False when
     // no folder could be made (GetLastError says why); nothing is left then.
     bool Create(const wchar_t* tempFolder) noexcept;
-    // Its path, without a trailing backslash; empty before Create.
+    // Its path as the system resolved it, without a trailing backslash or a
+    // junction on the way; empty before Create.
     const wchar_t* Path() const noexcept { return m_path; }
 
-    // Deletes filePath, then the folder, each tried again for a short, bounded
-    // time while something (a virus scanner) still holds it. True when both
-    // are gone.
-    bool Remove(const wchar_t* filePath) noexcept;
+    // Deletes the file fileName in the folder, then the folder, each tried
+    // again for a short, bounded time while something (a virus scanner) still
+    // holds it. True when both are gone.
+    bool Remove(const wchar_t* fileName) noexcept;
 
     // Removes the folders, with the file fileName in them, that earlier runs
     // left in tempFolder when they were killed. A folder still held (its run
-    // goes on) is left alone.
+    // goes on) is left alone, and so is anything that is not a plain folder.
     static void RemoveLeftovers(const wchar_t* tempFolder, const wchar_t* fileName) noexcept;
 
 private:
-    bool Hold(const wchar_t* path) noexcept;
+    bool Pin() noexcept;
     bool RemoveFolder() noexcept;
 
     wchar_t m_path[MAX_PATH] = {};
-    ovLib::CFileHandle m_hFolder;
+    ovLib::CFolderHandle m_folder;
 };

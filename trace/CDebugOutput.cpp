@@ -1,6 +1,7 @@
 #include "trace/CDebugOutput.h"
 
 #include "ovlib/CAtlException.h"
+#include "ovlib/CFolderHandle.h"
 
 #include <cstdlib>
 
@@ -96,17 +97,16 @@ void CDebugOutput::WriteToFile(const ovLib::CWideString& line) noexcept
     }
 }
 
+// The name is opened in the directory held by handle, and the file kept only
+// if it is a plain one of its own: a link there could lead the lines into
+// someone else's file.
 bool CDebugOutput::OpenFile() noexcept
 {
     m_hLogFile.reset();
 
-    int directoryLength = m_strDirectory.GetLength();
-    while (directoryLength > 0 && m_strDirectory[directoryLength - 1] == L'\\')
-        --directoryLength;
     ovLib::CWideString name;
     try {
-        name.Append(m_strDirectory, directoryLength);
-        name.AppendFormat(L"\\%s", m_strModuleName.GetString());
+        name.Append(m_strModuleName);
         if (m_Switches.AppendProcessIdToFile)
             name.AppendFormat(L"-0x%04X", GetCurrentProcessId());
         name.Append(L".log");
@@ -114,10 +114,12 @@ bool CDebugOutput::OpenFile() noexcept
         return false;
     }
 
-    m_hLogFile.reset(
-        CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    // OPEN_ALWAYS leaves ERROR_ALREADY_EXISTS for a file that was there.
-    const bool created = GetLastError() == ERROR_SUCCESS;
+    // Its trailing backslashes do not count; an empty one is the root.
+    ovLib::CFolderHandle folder;
+    if (!folder.Open(m_strDirectory))
+        return false;
+    bool created = false;
+    m_hLogFile.reset(folder.OpenFile(name, GENERIC_WRITE, FILE_SHARE_READ, created).release());
     if (!m_hLogFile)
         return false;
     if (created) {

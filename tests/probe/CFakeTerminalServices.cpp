@@ -12,7 +12,7 @@ constexpr SIZE_T kPage = 4096;
 
 CFakeTerminalServices::CFakeTerminalServices(testing_support::CProcAddressHook& hooks)
     : m_moduleHandle("kernel32.dll", "GetModuleHandleA", reinterpret_cast<const void*>(&FakeGetModuleHandleA)),
-      m_loadLibrary("kernel32.dll", "LoadLibraryW", reinterpret_cast<const void*>(&FakeLoadLibraryW))
+      m_loadLibrary("kernel32.dll", "LoadLibraryExW", reinterpret_cast<const void*>(&FakeLoadLibraryExW))
 {
     hooks.Override("VerSetConditionMask", reinterpret_cast<const void*>(&FakeVerSetConditionMask));
     hooks.Override("VerifyVersionInfoA", reinterpret_cast<const void*>(&FakeVerifyVersionInfoA));
@@ -54,7 +54,7 @@ HMODULE WINAPI CFakeTerminalServices::FakeGetModuleHandleA(LPCSTR name)
     return self.m_moduleHandle.Original<decltype(&GetModuleHandleA)>()(name);
 }
 
-HMODULE WINAPI CFakeTerminalServices::FakeLoadLibraryW(LPCWSTR path)
+HMODULE WINAPI CFakeTerminalServices::FakeLoadLibraryExW(LPCWSTR path, HANDLE file, DWORD flags)
 {
     CFakeTerminalServices& self = *g_active;
     self.loaded.emplace_back(path);
@@ -62,7 +62,7 @@ HMODULE WINAPI CFakeTerminalServices::FakeLoadLibraryW(LPCWSTR path)
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
-    return self.m_loadLibrary.Original<decltype(&LoadLibraryW)>()(path);
+    return self.m_loadLibrary.Original<decltype(&LoadLibraryExW)>()(path, file, flags);
 }
 
 BOOL WINAPI CFakeTerminalServices::FakeQuery(HANDLE server, DWORD session, DWORD infoClass, LPSTR* answer,

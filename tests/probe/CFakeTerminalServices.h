@@ -25,7 +25,7 @@ public:
 
     // Sessions.
     bool loadFails = false;
-    std::vector<std::wstring> loaded;  // every path given to LoadLibraryW
+    std::vector<std::wstring> loaded;  // every path given to LoadLibraryExW
     USHORT protocol = 0;
     DWORD state = 0;
     bool protocolQueryFails = false;
@@ -40,7 +40,7 @@ private:
     static ULONGLONG WINAPI FakeVerSetConditionMask(ULONGLONG mask, DWORD type, BYTE condition);
     static BOOL WINAPI FakeVerifyVersionInfoA(OSVERSIONINFOEXA* version, DWORD typeMask, DWORDLONG conditions);
     static HMODULE WINAPI FakeGetModuleHandleA(LPCSTR name);
-    static HMODULE WINAPI FakeLoadLibraryW(LPCWSTR path);
+    static HMODULE WINAPI FakeLoadLibraryExW(LPCWSTR path, HANDLE file, DWORD flags);
     static BOOL WINAPI FakeQuery(HANDLE server, DWORD session, DWORD infoClass, LPSTR* answer, DWORD* bytes);
     static void WINAPI FakeFree(void* answer);
 

@@ -144,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct FolderRow {
     const char* name;
     std::optional<std::wstring> tempPath;
-    std::wstring opened;  // the path given to CreateFileW, before the file name; empty: none
+    std::wstring opened;  // the folder given to CreateFileW, where the file is then opened; empty: none
 };
 
 void PrintTo(const FolderRow& row, std::ostream* out)
@@ -154,7 +154,7 @@ void PrintTo(const FolderRow& row, std::ostream* out)
 
 class LogFolderTest : public testing::TestWithParam<FolderRow> {};
 
-TEST_P(LogFolderTest, OpensOneBackslashAfterTheFolderOrFallsBackToTheDebugger)
+TEST_P(LogFolderTest, OpensTheFolderOfTheFileOrFallsBackToTheDebugger)
 {
     const FolderRow& row = GetParam();
     LogWorld world;
@@ -166,18 +166,18 @@ TEST_P(LogFolderTest, OpensOneBackslashAfterTheFolderOrFallsBackToTheDebugger)
 
     std::vector<std::wstring> expected;
     if (!row.opened.empty())
-        expected.push_back(row.opened + world.folders.LogName());
+        expected.push_back(row.opened);
     EXPECT_EQ(expected, world.folders.created);
     EXPECT_EQ(kHeader + L"line\r\n", world.DebugText()) << "no file: the debugger instead";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, LogFolderTest,
-    testing::Values(FolderRow{"TrailingBackslash", L"C:\\Temp\\", L"C:\\Temp\\"},
-                    FolderRow{"NoTrailingBackslash", L"C:\\Temp", L"C:\\Temp\\"},
-                    FolderRow{"TwoTrailingBackslashes", L"C:\\Temp\\\\", L"C:\\Temp\\\\"},
-                    FolderRow{"FourUnits", L"C:\\a\\", L"C:\\a\\"},
-                    FolderRow{"DriveRoot", L"C:\\", L"C:\\\\"},
+    testing::Values(FolderRow{"TrailingBackslash", L"C:\\Temp\\", L"C:\\Temp"},
+                    FolderRow{"NoTrailingBackslash", L"C:\\Temp", L"C:\\Temp"},
+                    FolderRow{"TwoTrailingBackslashes", L"C:\\Temp\\\\", L"C:\\Temp"},
+                    FolderRow{"FourUnits", L"C:\\a\\", L"C:\\a"},
+                    FolderRow{"DriveRoot", L"C:\\", L"C:\\"},
                     FolderRow{"DriveOnly", L"C:", L"C:\\"},
                     FolderRow{"NoTempFolder", std::nullopt, L""},
                     FolderRow{"TempFolderTooLong", std::wstring(300, L'a'), L""}),
@@ -199,8 +199,7 @@ TEST(LogPathLengthTest, PathOf259UnitsIsOpened)
 
     RunLog();
 
-    ASSERT_EQ(1u, world.folders.created.size());
-    EXPECT_EQ(259u, world.folders.created.front().size());
+    EXPECT_EQ(std::vector<std::wstring>{folder}, world.folders.created);
     EXPECT_EQ(kHeader + L"line\r\n", world.folders.ReadLog(folder + L"\\"));
     EXPECT_TRUE(world.debug.Lines().empty());
 }
@@ -299,6 +298,23 @@ TEST(LogFileTest, AppendsToTheFileOfAnEarlierRunWithoutAMark)
     RunLog(L"second");
 
     EXPECT_EQ(L"earlier\r\n" + kHeader + L"first\r\n" + kHeader + L"second\r\n", world.folders.ReadLog());
+}
+
+// A log's name planted as a hard link to a file only the Administrators may
+// write: that file stays as it was, and the lines go to the debugger.
+TEST(LogFileTest, ANameThatIsAHardLinkLeavesItsFileAsItWas)
+{
+    LogWorld world;
+    world.switches.SetNumber(L"DebugLog", 1);
+    const std::wstring theirs = world.folders.MakeSubfolder(L"theirs") + L"\\";
+    world.folders.WriteLog(theirs, L"theirs\r\n");
+    const std::wstring name = world.folders.LogName();
+    ASSERT_TRUE(CreateHardLinkW((world.folders.Folder() + name).c_str(), (theirs + name).c_str(), nullptr));
+
+    RunLog();
+
+    EXPECT_EQ(L"theirs\r\n", world.folders.ReadLog(theirs));
+    EXPECT_EQ(kHeader + L"line\r\n", world.DebugText());
 }
 
 TEST(LogFileTest, NewFileStartsWithTheHeaderAndIsSharedForReadingOnly)

@@ -3,7 +3,9 @@
 #include "setup/CPrivateFolder.h"
 
 #include "ovlib/CUniqueHandle.h"
+#include "tests/setup/CFolderCreations.h"
 #include "tests/setup/CHookSet.h"
+#include "tests/setup/CSwappedJunction.h"
 #include "tests/setup/TestFiles.h"
 #include "tests/support/CTestFolder.h"
 #include "tests/support/PrivatePayloadPath.h"
@@ -18,6 +20,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -53,12 +56,6 @@ std::wstring CurrentUserSid()
     return SidText(user.user.User.Sid);
 }
 
-// The descriptor as the system receives it at the folder's creation: Wine's
-// file system answers a DACL made from the Unix mode bits, whatever was given.
-std::vector<std::wstring> g_createdFolders;
-std::vector<std::wstring> g_creationDacls;
-decltype(&CreateDirectoryW) RealCreateDirectoryW;
-
 // One line per ACE, "<type>/<flags>/<mask>/<SID>", after "protected" or
 // "inherited" for the DACL's control bit.
 std::wstring DaclText(PSECURITY_DESCRIPTOR descriptor)
@@ -83,27 +80,132 @@ std::wstring DaclText(PSECURITY_DESCRIPTOR descriptor)
     return text;
 }
 
-WINBOOL WINAPI FakeCreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES attributes)
+// The descriptor a folder was created with, kept beyond the creating call.
+std::vector<BYTE> Kept(PSECURITY_DESCRIPTOR descriptor)
 {
-    g_createdFolders.emplace_back(path);
-    g_creationDacls.push_back(attributes ? DaclText(attributes->lpSecurityDescriptor) : L"(no attributes)");
-    return RealCreateDirectoryW(path, attributes);
+    DWORD length = 0;
+    if (!descriptor)
+        return {};
+    MakeSelfRelativeSD(descriptor, nullptr, &length);
+    std::vector<BYTE> bytes(length);
+    if (!MakeSelfRelativeSD(descriptor, bytes.data(), &length))
+        return {};
+    return bytes;
 }
 
-TEST(PrivateFolderTest, IsCreatedWithFullControlForSystemAdministratorsAndTheUserOnly)
+// The token as UAC splits it: the elevation it reports, and whether the
+// Administrators are enabled in it (in the unelevated half they are for
+// denying only).
+struct SplitToken {
+    TOKEN_ELEVATION_TYPE elevation;
+    BOOL administrator;
+};
+SplitToken g_token;
+decltype(&GetTokenInformation) RealGetTokenInformation;
+decltype(&CheckTokenMembership) RealCheckTokenMembership;
+
+WINBOOL WINAPI FakeGetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID information, DWORD size,
+                                       PDWORD length)
+{
+    if (kind != TokenElevationType)
+        return RealGetTokenInformation(token, kind, information, size, length);
+    *static_cast<TOKEN_ELEVATION_TYPE*>(information) = g_token.elevation;
+    *length = sizeof(TOKEN_ELEVATION_TYPE);
+    return TRUE;
+}
+
+WINBOOL WINAPI FakeCheckTokenMembership(HANDLE, PSID, PBOOL member)
+{
+    *member = g_token.administrator;
+    return TRUE;
+}
+
+// Run unelevated, Setup works at the user's own level: the user keeps full
+// control of the folder, as SYSTEM and the Administrators have it.
+TEST(PrivateFolderTest, UnelevatedIsCreatedWithFullControlForSystemAdministratorsAndTheUserOnly)
 {
     CTestFolder temp;
+    g_token = {TokenElevationTypeLimited, FALSE};
     CHookSet hooks;
-    hooks.Add("kernel32.dll", "CreateDirectoryW", &FakeCreateDirectoryW, RealCreateDirectoryW);
+    hooks.Add("advapi32.dll", "GetTokenInformation", &FakeGetTokenInformation, RealGetTokenInformation);
+    hooks.Add("advapi32.dll", "CheckTokenMembership", &FakeCheckTokenMembership, RealCheckTokenMembership);
+    std::vector<std::wstring> created;
+    std::vector<std::vector<BYTE>> descriptors;
+    CFolderCreations creations([&](const std::wstring& path, PSECURITY_DESCRIPTOR security) {
+        created.push_back(path);
+        descriptors.push_back(Kept(security));
+    });
     CPrivateFolder folder;
     ASSERT_TRUE(folder.Create(temp.AsTempPath().c_str()));
     hooks.Clear();
 
-    ASSERT_EQ(std::vector<std::wstring>{folder.Path()}, g_createdFolders);
+    ASSERT_EQ(std::vector<std::wstring>{folder.Path()}, created);
     // Inherited by files and folders inside, full control (FILE_ALL_ACCESS).
     const std::wstring full = L"0/3/2032127/";
     EXPECT_EQ(L"protected\n" + full + L"S-1-5-18\n" + full + L"S-1-5-32-544\n" + full + CurrentUserSid(),
-              g_creationDacls[0]);
+              DaclText(descriptors[0].empty() ? nullptr : descriptors[0].data()));
+}
+
+// What the user's own code that runs unelevated may do to a folder made with
+// this descriptor: the same user, with the Administrators for denying only,
+// as UAC filters them. What the descriptor leaves out is filled in as for an
+// elevated creator, whose objects the Administrators own.
+ACCESS_MASK UnelevatedAccess(PSECURITY_DESCRIPTOR created)
+{
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    ovLib::CSid administrators;
+    ovLib::CKernelHandle process;
+    ovLib::CKernelHandle filtered;
+    ovLib::CKernelHandle unelevated;
+    EXPECT_TRUE(AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0,
+                                         0, 0, 0, 0, 0, administrators.put()));
+    SID_AND_ATTRIBUTES denyOnly = {administrators.get(), 0};
+    EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, process.put()) &&
+                CreateRestrictedToken(process.get(), 0, 1, &denyOnly, 0, nullptr, 0, nullptr, filtered.put()) &&
+                DuplicateToken(filtered.get(), SecurityImpersonation, unelevated.put()));
+
+    SECURITY_DESCRIPTOR complete;
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    PSID owner = nullptr;
+    EXPECT_TRUE(GetSecurityDescriptorDacl(created, &present, &dacl, &defaulted) &&
+                GetSecurityDescriptorOwner(created, &owner, &defaulted));
+    InitializeSecurityDescriptor(&complete, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&complete, present, dacl, FALSE);
+    SetSecurityDescriptorOwner(&complete, owner ? owner : administrators.get(), FALSE);
+    SetSecurityDescriptorGroup(&complete, administrators.get(), FALSE);
+
+    GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
+    PRIVILEGE_SET privileges;
+    DWORD privilegesLength = sizeof(privileges);
+    DWORD granted = 0;
+    BOOL status = FALSE;
+    EXPECT_TRUE(AccessCheck(&complete, unelevated.get(), MAXIMUM_ALLOWED, &mapping, &privileges, &privilegesLength,
+                            &granted, &status))
+        << "error " << GetLastError();
+    return granted;
+}
+
+// Elevated, the user's SID is also that of the user's own unelevated code: it
+// must neither add a library beside the payload nor rewrite the DACL.
+TEST(PrivateFolderTest, ElevatedKeepsTheUsersUnelevatedCodeOut)
+{
+    CTestFolder temp;
+    g_token = {TokenElevationTypeFull, TRUE};
+    CHookSet hooks;
+    hooks.Add("advapi32.dll", "GetTokenInformation", &FakeGetTokenInformation, RealGetTokenInformation);
+    std::vector<BYTE> descriptor;
+    CFolderCreations creations(
+        [&](const std::wstring&, PSECURITY_DESCRIPTOR security) { descriptor = Kept(security); });
+    CPrivateFolder folder;
+    ASSERT_TRUE(folder.Create(temp.AsTempPath().c_str()));
+    hooks.Clear();
+    ASSERT_FALSE(descriptor.empty()) << "created without a descriptor";
+
+    const ACCESS_MASK granted = UnelevatedAccess(descriptor.data());
+
+    EXPECT_EQ(0u, granted & (FILE_ADD_FILE | WRITE_DAC)) << "granted 0x" << std::hex << granted;
 }
 
 TEST(PrivateFolderTest, HasAFreshUnforeseeableNameEachRun)
@@ -247,7 +349,7 @@ TEST(PrivateFolderRemoveTest, WaitsForAShortHoldToEnd)
         scanner.reset();
     });
 
-    const bool removed = folder.Remove(payload.c_str());
+    const bool removed = folder.Remove(L"qvltgl.exe");
     releaser.join();
 
     EXPECT_TRUE(removed);
@@ -268,7 +370,7 @@ TEST(PrivateFolderRemoveTest, GivesUpOnAHoldThatLastsAndLeavesItToTheNextRun)
         ovLib::CFileHandle scanner = OpenLikeAScanner(left);
         ASSERT_TRUE(scanner.valid());
 
-        EXPECT_FALSE(folder.Remove(left.c_str()));
+        EXPECT_FALSE(folder.Remove(L"qvltgl.exe"));
         EXPECT_EQ("payload", ReadBytes(left));
     }
     EXPECT_TRUE(FileExists(left)) << "gone although it was held";
@@ -325,8 +427,62 @@ TEST(PrivateFolderLeftoversTest, LeavesAFolderInUseAloneEvenWhenEmpty)
     CPrivateFolder::RemoveLeftovers(temp.AsTempPath().c_str(), L"qvltgl.exe");
 
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(running.Path()));
-    EXPECT_TRUE(running.Remove(PayloadIn(running).c_str()));
+    EXPECT_TRUE(running.Remove(L"qvltgl.exe"));
     EXPECT_EQ(std::vector<std::wstring>{}, FolderEntries(temp.AsTempPath()));
+}
+
+// The user may rename away a new child of the temporary folder and put a
+// folder of their own in its place: what Create holds and names must still be
+// the folder it made.
+TEST(PrivateFolderTest, KeepsTheFolderItMadeWhenTheUserSwapsOneInForIt)
+{
+    CTestFolder temp;
+    bool swapped = false;
+    CFolderCreations creations([&](const std::wstring& path, PSECURITY_DESCRIPTOR) {
+        if (std::exchange(swapped, true))
+            return;
+        if (MoveFileW(path.c_str(), temp.File(L"away").c_str()) && CreateDirectoryW(path.c_str(), nullptr))
+            WriteBytes(path + L"\\planted.dll", "the user's");
+    });
+    CPrivateFolder folder;
+    ASSERT_TRUE(folder.Create(temp.AsTempPath().c_str()));
+
+    EXPECT_TRUE(swapped);
+    EXPECT_EQ(std::vector<std::wstring>{}, FolderEntries(folder.Path()));
+}
+
+// Another Setup's sweep of leftovers, just as this run's folder appears.
+TEST(PrivateFolderLeftoversTest, ASweepAsTheFolderAppearsLeavesItToItsRun)
+{
+    CTestFolder temp;
+    bool swept = false;
+    CFolderCreations creations([&](const std::wstring&, PSECURITY_DESCRIPTOR) {
+        if (!std::exchange(swept, true))
+            CPrivateFolder::RemoveLeftovers(temp.AsTempPath().c_str(), L"qvltgl.exe");
+    });
+    CPrivateFolder folder;
+    ASSERT_TRUE(folder.Create(temp.AsTempPath().c_str())) << "error " << GetLastError();
+
+    EXPECT_TRUE(swept);
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.Path()));
+}
+
+// A leftover's name that has become a junction since the folder was listed:
+// the sweep deletes nothing where it leads.
+TEST(PrivateFolderLeftoversTest, DeletesNothingThroughAJunctionSwappedInAfterTheListing)
+{
+    CTestFolder temp;
+    const std::wstring leftover = temp.File(L"qvltgl-00112233445566ff");
+    const std::wstring outside = temp.File(L"outside");
+    ASSERT_TRUE(CreateDirectoryW(leftover.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(outside.c_str(), nullptr));
+    WriteBytes(outside + L"\\qvltgl.exe", "someone else's");
+    {
+        CSwappedJunction junction(leftover, outside);
+        CPrivateFolder::RemoveLeftovers(temp.AsTempPath().c_str(), L"qvltgl.exe");
+    }
+
+    EXPECT_EQ("someone else's", ReadBytes(outside + L"\\qvltgl.exe"));
 }
 
 } // namespace

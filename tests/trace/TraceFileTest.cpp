@@ -167,17 +167,20 @@ INSTANTIATE_TEST_SUITE_P(Names, FileNameTest,
                                          FileNameCase{"OneTrailingBackslash", L"\\", 0, false}),
                          [](const testing::TestParamInfo<FileNameCase>& info) { return std::string(info.param.name); });
 
+void WriteNew(const std::wstring& path, const std::string& bytes)
+{
+    const HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
 TEST_F(TraceFileTest, ExistingFileIsAppendedToWithoutASecondMark)
 {
     // Without a mark of its own: a second mark written at the start would show.
     const std::string before = Utf16(L"earlier\r\n");
-    {
-        const HANDLE file = CreateFileW(folder.File(L"Setup.log").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD written = 0;
-        WriteFile(file, before.data(), static_cast<DWORD>(before.size()), &written, nullptr);
-        CloseHandle(file);
-    }
+    WriteNew(folder.File(L"Setup.log"), before);
     {
         CRegDebugOutput output(L"Setup");
         output.ApplyOptions(FileOptions(folder.Path(), 0));
@@ -185,6 +188,24 @@ TEST_F(TraceFileTest, ExistingFileIsAppendedToWithoutASecondMark)
         Emit(output, L"second %d\n", 2);
     }
     EXPECT_EQ(before + Utf16(L"first\nsecond 2\n"), ReadAll(folder.File(L"Setup.log")));
+}
+
+// The trace's name planted as a hard link to a file only the Administrators
+// may write: that file stays as it was; the debugger still has the lines.
+TEST_F(TraceFileTest, ANameThatIsAHardLinkLeavesItsFileAsItWas)
+{
+    const std::wstring theirs = folder.File(L"theirs.txt");
+    WriteNew(theirs, "theirs");
+    ASSERT_TRUE(CreateHardLinkW(folder.File(L"Setup.log").c_str(), theirs.c_str(), nullptr));
+    CDebugOptions options = FileOptions(folder.Path(), 0);
+    options.DebugOutput.OutputToDebugger = 1;
+    {
+        CRegDebugOutput output(L"Setup");
+        output.ApplyOptions(options);
+        Emit(output, L"line");
+    }
+    EXPECT_EQ("theirs", ReadAll(theirs));
+    EXPECT_THAT(debugger.Lines(), ElementsAre(L"line"));
 }
 
 TEST_F(TraceFileTest, WithoutDirectoryTheFileGoesNextToTheProgram)

@@ -2,6 +2,9 @@
 // behind when a process maps it, whatever name it was copied under.
 #include <windows.h>
 
+// For a library that imports it by name (Importer.cpp).
+extern "C" __declspec(dllexport) void HardeningPlanted() {}
+
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
     if (reason != DLL_PROCESS_ATTACH)

@@ -4,6 +4,7 @@
 #include "tests/support/CImportHook.h"
 
 #include <ntsecapi.h>
+#include <winternl.h>
 #include <wtsapi32.h>
 
 #include <cstring>
@@ -102,7 +103,6 @@ using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
 // returns, and the error it leaves (registry calls return theirs).
 #define SWEPT_IMPORTS(X)                                                                    \
     X(kernel32, CloseHandle, FALSE, ERROR_INVALID_HANDLE, Releases)                         \
-    X(kernel32, CreateDirectoryW, FALSE, ERROR_ACCESS_DENIED, Keeps)                        \
     X(kernel32, CreateFileW, INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED, Keeps)              \
     X(kernel32, CreateProcessW, FALSE, ERROR_ACCESS_DISABLED_BY_POLICY, Keeps)              \
     X(kernel32, DeleteFileW, FALSE, ERROR_SHARING_VIOLATION, Keeps)                         \
@@ -113,6 +113,7 @@ using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
     X(kernel32, FreeLibrary, FALSE, ERROR_INVALID_HANDLE, Releases)                         \
     X(kernel32, GetCurrentDirectoryW, 0, ERROR_ACCESS_DENIED, Keeps)                        \
     X(kernel32, GetExitCodeProcess, FALSE, ERROR_ACCESS_DENIED, Keeps)                      \
+    X(kernel32, GetFileInformationByHandle, FALSE, ERROR_ACCESS_DENIED, Keeps)              \
     X(kernel32, GetFileSizeEx, FALSE, ERROR_ACCESS_DENIED, Keeps)                           \
     X(kernel32, GetModuleFileNameW, 0, ERROR_MOD_NOT_FOUND, Keeps)                          \
     X(kernel32, GetModuleHandleA, 0, ERROR_MOD_NOT_FOUND, Keeps)                            \
@@ -127,19 +128,18 @@ using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
     X(kernel32, HeapReAlloc, 0, ERROR_NOT_ENOUGH_MEMORY, Keeps)                             \
     X(kernel32, InitializeCriticalSectionAndSpinCount, FALSE, ERROR_NOT_ENOUGH_MEMORY, Keeps) \
     X(kernel32, LoadLibraryExW, 0, ERROR_MOD_NOT_FOUND, Keeps)                              \
-    X(kernel32, LoadLibraryW, 0, ERROR_MOD_NOT_FOUND, Keeps)                                \
     X(kernel32, LoadResource, 0, ERROR_NOT_ENOUGH_MEMORY, Keeps)                            \
     X(kernel32, LocalAlloc, 0, ERROR_NOT_ENOUGH_MEMORY, Keeps)                              \
     X(kernel32, LockResource, 0, ERROR_INVALID_HANDLE, Keeps)                               \
     X(kernel32, MultiByteToWideChar, 0, ERROR_NO_UNICODE_TRANSLATION, Keeps)                \
     X(kernel32, ReadFile, FALSE, ERROR_READ_FAULT, Keeps)                                   \
-    X(kernel32, RemoveDirectoryW, FALSE, ERROR_SHARING_VIOLATION, Keeps)                    \
     X(kernel32, SetFilePointer, INVALID_SET_FILE_POINTER, ERROR_NEGATIVE_SEEK, Keeps)       \
     X(kernel32, SizeofResource, 0, ERROR_RESOURCE_DATA_NOT_FOUND, Keeps)                    \
     X(kernel32, WriteFile, FALSE, ERROR_DISK_FULL, Keeps)                                   \
     X(user32, MessageBoxW, 0, ERROR_NOT_ENOUGH_MEMORY, Keeps)                               \
     X(advapi32, AddAccessAllowedAceEx, FALSE, ERROR_ALLOTTED_SPACE_EXCEEDED, Keeps)         \
     X(advapi32, AllocateAndInitializeSid, FALSE, ERROR_NOT_ENOUGH_MEMORY, Keeps)            \
+    X(advapi32, CheckTokenMembership, FALSE, ERROR_NOT_ENOUGH_MEMORY, Keeps)                \
     X(advapi32, EqualSid, FALSE, ERROR_INVALID_SID, Keeps)                                  \
     X(advapi32, GetTokenInformation, FALSE, ERROR_INSUFFICIENT_BUFFER, Keeps)               \
     X(advapi32, InitializeAcl, FALSE, ERROR_INSUFFICIENT_BUFFER, Keeps)                     \
@@ -153,6 +153,7 @@ using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
     X(advapi32, RegQueryValueExW, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, Keeps)          \
     X(advapi32, SetSecurityDescriptorControl, FALSE, ERROR_INVALID_PARAMETER, Keeps)        \
     X(advapi32, SetSecurityDescriptorDacl, FALSE, ERROR_INVALID_SECURITY_DESCR, Keeps)      \
+    X(advapi32, SetSecurityDescriptorOwner, FALSE, ERROR_INVALID_SECURITY_DESCR, Keeps)     \
     X(advapi32, SystemFunction036, FALSE, ERROR_GEN_FAILURE, Keeps)                         \
 
 #define SWEPT_LOOK_UPS(X)                                                                             \
@@ -176,6 +177,12 @@ using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
     X(kernel32, Wow64DisableWow64FsRedirection, decltype(&::Wow64DisableWow64FsRedirection), FALSE,   \
       ERROR_ACCESS_DENIED)                                                                             \
     X(kernel32, Wow64RevertWow64FsRedirection, decltype(&::Wow64RevertWow64FsRedirection), FALSE,     \
+      ERROR_ACCESS_DENIED)                                                                             \
+    X(kernel32, SetFileInformationByHandle, decltype(&::SetFileInformationByHandle), FALSE,           \
+      ERROR_ACCESS_DENIED)                                                                             \
+    X(kernel32, GetFinalPathNameByHandleW, decltype(&::GetFinalPathNameByHandleW), 0,                 \
+      ERROR_PATH_NOT_FOUND)                                                                            \
+    X(ntdll, NtCreateFile, decltype(&::NtCreateFile), 0xC0000022 /* STATUS_ACCESS_DENIED */,          \
       ERROR_ACCESS_DENIED)                                                                             \
     X(wtsapi32, WTSQuerySessionInformationA, decltype(&::WTSQuerySessionInformationA), FALSE,         \
       ERROR_ACCESS_DENIED)
@@ -234,6 +241,7 @@ const std::vector<CSweptFunctions::CCannotFail> kCannotFail = {
     {"TranslateMessage", "its result says whether a character message was posted"},
     {"DispatchMessageW", "returns what the window procedure returns"},
     {"VerSetConditionMask", "builds a number"},
+    {"RtlNtStatusToDosError", "translates a status; it has no failure value"},
     {"WTSFreeMemory", "returns nothing"},
     {"WaitForSingleObject", "fails only for a handle without SYNCHRONIZE access; Setup waits on the process "
                             "handle CreateProcessW gave it, which has all access"},

@@ -250,7 +250,7 @@ HANDLE WINAPI FakeCreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURIT
 {
     InstallRecord* record = g_install;
     // The extraction names the payload's file, in the run's own folder.
-    if (record && disposition == CREATE_ALWAYS && path && fs::path(path).filename() == L"qvltgl.exe")
+    if (record && disposition == CREATE_NEW && path && fs::path(path).filename() == L"qvltgl.exe")
         record->payload = path;
     if (record && !record->swapped && disposition == OPEN_EXISTING && path && !record->payload.empty() &&
         _wcsicmp(path, record->payload.c_str()) == 0) {

@@ -5,13 +5,18 @@
 
 #include "tests/setup/CHookSet.h"
 #include "tests/setup/CaseName.h"
+#include "tests/support/CTestFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace {
+
+namespace fs = std::filesystem;
+using testing_support::CTestFolder;
 
 struct LoaderRecord {
     std::wstring systemFolder;  // empty: the real one
@@ -21,7 +26,7 @@ struct LoaderRecord {
 LoaderRecord g_loader;
 
 decltype(&GetSystemDirectoryW) RealGetSystemDirectoryW;
-decltype(&LoadLibraryW) RealLoadLibraryW;
+decltype(&LoadLibraryExW) RealLoadLibraryExW;
 
 UINT WINAPI FakeGetSystemDirectoryW(LPWSTR buffer, UINT size)
 {
@@ -38,10 +43,10 @@ UINT WINAPI FakeGetSystemDirectoryW(LPWSTR buffer, UINT size)
     return length;
 }
 
-HMODULE WINAPI FakeLoadLibraryW(LPCWSTR path)
+HMODULE WINAPI FakeLoadLibraryExW(LPCWSTR path, HANDLE file, DWORD flags)
 {
     g_loader.loads.emplace_back(path ? path : L"(null)");
-    return RealLoadLibraryW(path);
+    return RealLoadLibraryExW(path, file, flags);
 }
 
 std::wstring SystemFolder()
@@ -56,7 +61,7 @@ protected:
     {
         g_loader = LoaderRecord{};
         m_hooks.Add("kernel32.dll", "GetSystemDirectoryW", &FakeGetSystemDirectoryW, RealGetSystemDirectoryW);
-        m_hooks.Add("kernel32.dll", "LoadLibraryW", &FakeLoadLibraryW, RealLoadLibraryW);
+        m_hooks.Add("kernel32.dll", "LoadLibraryExW", &FakeLoadLibraryExW, RealLoadLibraryExW);
     }
     void TearDown() override { m_hooks.Clear(); }
 
@@ -71,6 +76,32 @@ TEST_F(SystemLoaderTest, LoadsTheSystemsCopyByItsFullPath)
     const std::wstring path = SystemFolder() + L"\\version.dll";
     EXPECT_EQ(std::vector<std::wstring>{path}, g_loader.loads);
     EXPECT_EQ(GetModuleHandleW(path.c_str()), library.get());
+}
+
+fs::path ProgramFolder()
+{
+    wchar_t path[MAX_PATH];
+    return fs::path(std::wstring(path, GetModuleFileNameW(nullptr, path, MAX_PATH))).parent_path();
+}
+
+// A system library's own imports that are not KnownDLLs are looked up by
+// name. Here the system folder holds a library that imports the marking test
+// library, and the program's folder a copy of that one planted beside it.
+TEST_F(SystemLoaderTest, TakesALibrarysOwnImportsFromTheSystemFolderNotFromBesideTheProgram)
+{
+    const CTestFolder system;
+    const fs::path planted = ProgramFolder() / L"hardening-planted.dll";
+    for (const wchar_t* name : {L"hardening-importer.dll", L"hardening-planted.dll"})
+        fs::copy_file(ProgramFolder() / name, fs::path(system.Path()) / name);
+    std::error_code ignored;
+    fs::remove(planted.wstring() + L".loaded", ignored);
+    g_loader.systemFolder = system.Path();
+
+    const ovLib::CLibrary library = ovLib::LoadSystemLibrary(L"hardening-importer.dll");
+
+    ASSERT_TRUE(library.valid()) << "error " << GetLastError();
+    EXPECT_TRUE(fs::exists(system.File(L"hardening-planted.dll.loaded"))) << "the genuine import was not loaded";
+    EXPECT_FALSE(fs::exists(planted.wstring() + L".loaded")) << "the copy beside the program was loaded";
 }
 
 // Folders whose joined path needs exactly MAX_PATH units or one less.
