@@ -87,7 +87,7 @@ const wchar_t* WithoutLongForm(wchar_t* path) noexcept
 
 } // namespace
 
-bool CFolderHandle::Open(const wchar_t* path) noexcept
+bool CFolderHandle::Open(const wchar_t* path, Link link) noexcept
 {
     std::size_t length = std::wcslen(path);
     while (length > 0 && path[length - 1] == L'\\')
@@ -103,9 +103,10 @@ bool CFolderHandle::Open(const wchar_t* path) noexcept
     if (root)
         folder[length++] = L'\\';
     folder[length] = L'\0';
+    const DWORD atItsName = link == Link::Refused ? FILE_FLAG_OPEN_REPARSE_POINT : 0;
     return Hold(CreateFileW(folder, FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+                            FILE_FLAG_BACKUP_SEMANTICS | atItsName, nullptr));
 }
 
 bool CFolderHandle::Create(const CFolderHandle& parent, const wchar_t* name, PSECURITY_DESCRIPTOR security,

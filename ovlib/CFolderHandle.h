@@ -12,10 +12,14 @@ namespace ovLib {
 // Failures leave GetLastError saying why.
 class CFolderHandle {
 public:
+    // What Open does with a reparse point at the folder's own name.
+    enum class Link { Refused, Followed };
+
     // Opens the folder path names, to open names in it; it stays everybody's
     // to use. Trailing backslashes are ignored, and "X:" or "" name a root.
-    // False unless it is a directory, not a reparse point.
-    bool Open(const wchar_t* path) noexcept;
+    // False unless it is a directory; a reparse point at its name is refused,
+    // or followed to the directory it leads to.
+    bool Open(const wchar_t* path, Link link) noexcept;
     // Creates the folder name in parent with security, held as access and
     // share say from that moment on. ERROR_ALREADY_EXISTS when the name is taken.
     bool Create(const CFolderHandle& parent, const wchar_t* name, PSECURITY_DESCRIPTOR security, ACCESS_MASK access,

@@ -98,7 +98,7 @@ HANDLE CInstallerLog::OpenLogFile(const wchar_t* pattern)
         return INVALID_HANDLE_VALUE;
 
     ovLib::CFolderHandle folder;
-    if (!folder.Open(path))
+    if (!folder.Open(path, ovLib::CFolderHandle::Link::Refused))
         return INVALID_HANDLE_VALUE;
     bool created = false;
     ovLib::CFileHandle file = folder.OpenFile(name, GENERIC_WRITE, FILE_SHARE_READ, created);

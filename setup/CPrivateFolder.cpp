@@ -88,6 +88,14 @@ bool Retried(Attempt attempt) noexcept
     }
 }
 
+// Where the user's temporary folder leads is the user's to choose, through
+// TMP as through a junction: the run's folder is made, and leftovers sought,
+// wherever it leads. Only names inside it are resolved without following links.
+bool OpenTempFolder(ovLib::CFolderHandle& temp, const wchar_t* tempFolder) noexcept
+{
+    return temp.Open(tempFolder, ovLib::CFolderHandle::Link::Followed);
+}
+
 // A leftover is opened with the right to delete it and not shared for
 // deletion: a run that still holds its folder refuses that, and while the
 // sweep holds it nobody can rename it or swap a junction in. Its file is
@@ -112,7 +120,7 @@ bool CPrivateFolder::Create(const wchar_t* tempFolder) noexcept
 {
     CProtectedDacl dacl;
     ovLib::CFolderHandle temp;
-    if (!dacl.Build() || !temp.Open(tempFolder))
+    if (!dacl.Build() || !OpenTempFolder(temp, tempFolder))
         return false;
     for (unsigned attempt = 0; attempt < kCreateAttempts; ++attempt) {
         wchar_t name[32];
@@ -170,7 +178,7 @@ bool CPrivateFolder::RemoveFolder() noexcept
 void CPrivateFolder::RemoveLeftovers(const wchar_t* tempFolder, const wchar_t* fileName) noexcept
 {
     ovLib::CFolderHandle temp;
-    if (!temp.Open(tempFolder))
+    if (!OpenTempFolder(temp, tempFolder))
         return;
     // The prefix and a wildcard.
     wchar_t pattern[MAX_PATH];

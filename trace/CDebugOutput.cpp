@@ -116,7 +116,7 @@ bool CDebugOutput::OpenFile() noexcept
 
     // Its trailing backslashes do not count; an empty one is the root.
     ovLib::CFolderHandle folder;
-    if (!folder.Open(m_strDirectory))
+    if (!folder.Open(m_strDirectory, ovLib::CFolderHandle::Link::Refused))
         return false;
     bool created = false;
     m_hLogFile.reset(folder.OpenFile(name, GENERIC_WRITE, FILE_SHARE_READ, created).release());

@@ -451,6 +451,22 @@ TEST(PrivateFolderTest, KeepsTheFolderItMadeWhenTheUserSwapsOneInForIt)
     EXPECT_EQ(std::vector<std::wstring>{}, FolderEntries(folder.Path()));
 }
 
+// A temporary folder that the user's own junction leads elsewhere: the run's
+// folder is made where it leads, and named by that path.
+TEST(PrivateFolderTest, IsMadeWhereATemporaryFolderThatIsAJunctionLeads)
+{
+    CTestFolder temp;
+    const std::wstring link = temp.File(L"Temp");
+    const std::wstring target = temp.File(L"elsewhere");
+    ASSERT_TRUE(CreateDirectoryW(link.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(target.c_str(), nullptr));
+    CSwappedJunction junction(link, target);
+    CPrivateFolder folder;
+    ASSERT_TRUE(folder.Create(link.c_str())) << "error " << GetLastError();
+
+    EXPECT_TRUE(testing_support::IsPrivatePayloadPath(target, PayloadIn(folder))) << folder.Path();
+}
+
 // Another Setup's sweep of leftovers, just as this run's folder appears.
 TEST(PrivateFolderLeftoversTest, ASweepAsTheFolderAppearsLeavesItToItsRun)
 {
