@@ -120,15 +120,27 @@ WINBOOL WINAPI FakeCheckTokenMembership(HANDLE, PSID, PBOOL member)
     return TRUE;
 }
 
+// Setup's token as UAC hands it out, until Clear.
+class CSplitTokenHooks {
+public:
+    explicit CSplitTokenHooks(SplitToken token)
+    {
+        g_token = token;
+        m_hooks.Add("advapi32.dll", "GetTokenInformation", &FakeGetTokenInformation, RealGetTokenInformation);
+        m_hooks.Add("advapi32.dll", "CheckTokenMembership", &FakeCheckTokenMembership, RealCheckTokenMembership);
+    }
+    void Clear() { m_hooks.Clear(); }
+
+private:
+    CHookSet m_hooks;
+};
+
 // Run unelevated, Setup works at the user's own level: the user keeps full
 // control of the folder, as SYSTEM and the Administrators have it.
 TEST(PrivateFolderTest, UnelevatedIsCreatedWithFullControlForSystemAdministratorsAndTheUserOnly)
 {
     CTestFolder temp;
-    g_token = {TokenElevationTypeLimited, FALSE};
-    CHookSet hooks;
-    hooks.Add("advapi32.dll", "GetTokenInformation", &FakeGetTokenInformation, RealGetTokenInformation);
-    hooks.Add("advapi32.dll", "CheckTokenMembership", &FakeCheckTokenMembership, RealCheckTokenMembership);
+    CSplitTokenHooks hooks({TokenElevationTypeLimited, FALSE});
     std::vector<std::wstring> created;
     std::vector<std::vector<BYTE>> descriptors;
     CFolderCreations creations([&](const std::wstring& path, PSECURITY_DESCRIPTOR security) {
@@ -192,9 +204,7 @@ ACCESS_MASK UnelevatedAccess(PSECURITY_DESCRIPTOR created)
 TEST(PrivateFolderTest, ElevatedKeepsTheUsersUnelevatedCodeOut)
 {
     CTestFolder temp;
-    g_token = {TokenElevationTypeFull, TRUE};
-    CHookSet hooks;
-    hooks.Add("advapi32.dll", "GetTokenInformation", &FakeGetTokenInformation, RealGetTokenInformation);
+    CSplitTokenHooks hooks({TokenElevationTypeFull, TRUE});
     std::vector<BYTE> descriptor;
     CFolderCreations creations(
         [&](const std::wstring&, PSECURITY_DESCRIPTOR security) { descriptor = Kept(security); });
