@@ -60,7 +60,7 @@ for release in $releases; do
   in_root direct "$root" ctest --preset x64 || failed+=("x64 under $wine")
   route=$(x86_route "$ROUTE" "$first")
   if [ "$route" = none ]; then
-    echo "test.sh: the x86 suite does not run under $wine here: this kernel runs no i386 programs, and only the first root is booted as a guest"
+    echo "test.sh: the x86 suite does not run under $wine here: its way in is the guest, and only the first root is booted as one"
   else
     in_root "$route" "$root" ctest --preset x86 -E "$on_host" || failed+=("x86 under $wine")
   fi

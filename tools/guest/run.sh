@@ -14,8 +14,9 @@ done
 # The command and its status travel through a share of their own, so the tree stays untouched.
 ctl=$(mktemp -d /tmp/guest-run.XXXXXX)
 trap 'rm -rf "$ctl"' EXIT
+# One tmpfs holds all of a suite's prefixes, about 1.3 GB each: up to three quarters of the memory.
 for d in ${GUEST_TMPFS:-}; do
-  printf 'mkdir -p %q && mount -t tmpfs -o size=3G prefixes %q\n' "$(realpath -m "$d")" "$(realpath -m "$d")"
+  printf 'mkdir -p %q && mount -t tmpfs -o size=75%% prefixes %q\n' "$(realpath -m "$d")" "$(realpath -m "$d")"
 done > "$ctl/cmd"
 printf '%q ' "$@" >> "$ctl/cmd"
 echo >> "$ctl/cmd"
