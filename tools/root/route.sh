@@ -23,16 +23,16 @@ choose_route() {
   case "$request:$runs" in
     :yes | direct:yes)
       ROUTE=direct
-      echo "$who: this kernel runs i386 programs; the shipped build's tests enter the Debian root directly" ;;
+      echo "$who: this kernel runs i386 programs; the shipped build runs in the Debian root, entered directly" ;;
     :no)
       ROUTE=guest
-      echo "$who: this kernel does not run i386 programs; the shipped build's tests run in the Debian root booted as a guest under qemu" ;;
+      echo "$who: this kernel does not run i386 programs; the shipped build runs in the Debian root, booted as a guest under qemu" ;;
     direct:no)
       ROUTE=guest
       echo "$who: SETUP_ROUTE=direct, but this kernel does not run i386 programs; taking the guest under qemu" ;;
     guest:*)
       ROUTE=guest
-      echo "$who: SETUP_ROUTE=guest; the shipped build's tests run in the Debian root booted as a guest under qemu" ;;
+      echo "$who: SETUP_ROUTE=guest; the shipped build runs in the Debian root, booted as a guest under qemu" ;;
     *)
       echo "$who: SETUP_ROUTE is '$request'; it takes direct, guest or nothing" >&2
       return 2 ;;
